@@ -1,0 +1,90 @@
+// The main window: games on tabs, the rules folder and its rules files, and the run commands.
+#pragma once
+#include "Forms.h"
+
+class TRulesForm : public TForm {
+public:
+    TTabControl GameTab;
+    TLabel RuleDirLabel;
+    TEdit RulesDir;
+    TButton BrowseButton;
+    TLabel Information;
+    TBitBtn RunButton;
+    TBitBtn NoRulesButton;
+    TBitBtn AboutButton;
+    TBitBtn QuitButton;
+    TListBox NameList;
+    TListBox RulesList;
+    TStaticText DirText;
+    TLabel NotFound;
+
+    TRulesForm();
+    ~TRulesForm() override;
+
+    void QuitButtonClick(TObject* Sender);
+    void FormActivate(TObject* Sender);
+    void BrowseButtonClick(TObject* Sender);
+    void RulesDirChange(TObject* Sender);
+    void FormClose(TObject* Sender, TCloseAction& Action);
+    void RulesListClick(TObject* Sender);
+    void RunButtonClick(TObject* Sender);
+    void AboutButtonClick(TObject* Sender);
+    void NoRulesButtonClick(TObject* Sender);
+    void GameTabChange(TObject* Sender);
+    void GameTabChanging(TObject* Sender, bool& AllowChange);
+
+private:
+    AnsiString TSRulesFolder;
+    AnsiString RARulesFolder;
+    AnsiString CurrentRulesFolder;
+    AnsiString TSGameDir;
+    AnsiString RAGameDir;
+    AnsiString GameDir;
+    AnsiString TSGameExe;
+    AnsiString RAGameExe;
+    AnsiString GameExe;
+    AnsiString IniSection;
+    AnsiString NameKey;
+    AnsiString NamePrefix;
+    AnsiString MarkerKey;
+    int Activated = 0;
+
+    bool ActivationDone = false;  // the activation sequence runs on the first activation only
+    bool Launching = false;       // a run command or a way out is under way
+    TFont LargeFont;
+
+    // One row per supported game.
+    struct TGameProfile {
+        const char* TabCaption;
+        const char* RegistryKey;
+        AnsiString TRulesForm::*GameDir;
+        AnsiString TRulesForm::*GameExe;
+        AnsiString TRulesForm::*RulesFolder;
+        COLORREF DirColor;
+        const char* IniSection;
+        const char* NameKey;
+        const char* NamePrefix;
+        const char* MarkerKey;
+    };
+    static const TGameProfile TiberianSun;
+    static const TGameProfile RedAlert;
+
+    void DetectTiberianSun();
+    void DetectRedAlert();
+    void DetectGame(const TGameProfile& Game);
+    const TGameProfile* SelectedGame();
+    void ApplyGameProfile();
+    void StoreRulesFolder();
+    void LoadSettings();
+    void SaveSettings();
+    void ScanRulesFolder();
+    int SelectedRulesIndex();
+    void StartGame();
+    bool GameDirUsable();
+    void ShowSystemError(unsigned long Code);
+
+    friend class TRulesDirForm;    // opens on CurrentRulesFolder
+    friend struct RulesFormProbe;  // lets the tests read the window's state
+};
+
+extern TRulesForm* RulesForm;

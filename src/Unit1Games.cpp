@@ -1,0 +1,158 @@
+// Games and settings: detection of the installed games, switching between their tabs, and the
+// settings remembered in the registry.
+#include "Registry.h"
+#include "Unit1.h"
+
+namespace {
+
+const char SettingsKey[] = "\\Software\\Halvek\\Kesterly";
+
+}  // namespace
+
+const TRulesForm::TGameProfile TRulesForm::TiberianSun = {
+    "Tiberian SUN", "\\Software\\Westwood\\Tiberian Sun", &TRulesForm::TSGameDir, &TRulesForm::TSGameExe,
+    &TRulesForm::TSRulesFolder, clNavy, "General", "Name", "Tiberian Sun", "Name"};
+
+const TRulesForm::TGameProfile TRulesForm::RedAlert = {
+    "Red Alert", "\\Software\\Westwood\\Red Alert Windows 95 Edition", &TRulesForm::RAGameDir, &TRulesForm::RAGameExe,
+    &TRulesForm::RARulesFolder, clMaroon, "General", "Name", "Red Alert", "CrateMinimum"};
+
+void TRulesForm::DetectTiberianSun()
+{
+    DetectGame(TiberianSun);
+}
+
+void TRulesForm::DetectRedAlert()
+{
+    DetectGame(RedAlert);
+}
+
+void TRulesForm::DetectGame(const TGameProfile& Game)
+{
+    AnsiString& InstallDir = this->*Game.GameDir;
+    {
+        TRegistry Registry(KEY_READ);
+        Registry.RootKey = HKEY_LOCAL_MACHINE;
+        InstallDir = "";
+        try {
+            if (Registry.OpenKey(Game.RegistryKey, false)) {
+                InstallDir = Registry.ReadString("InstallPath");
+                Registry.CloseKey();
+            }
+        } catch (const ERegistryException& E) {
+            ShowMessage(E.Message);
+            return;
+        }
+    }
+    if (InstallDir.empty())
+        return;
+    // The install path names the executable: the folder is everything up to its last backslash.
+    const AnsiString InstallPath = InstallDir;
+    const size_t Separator = InstallPath.rfind('\\');
+    const size_t NameStart = Separator == AnsiString::npos ? 0 : Separator + 1;
+    this->*Game.GameExe = InstallPath.substr(NameStart);
+    InstallDir = InstallPath.substr(0, NameStart);
+    GameTab.Tabs.Add(Game.TabCaption);
+}
+
+// The game on the selected tab, Red Alert looked up first; null when no game's tab is selected.
+const TRulesForm::TGameProfile* TRulesForm::SelectedGame()
+{
+    for (const TGameProfile* Game : {&RedAlert, &TiberianSun})
+        if (GameTab.Tabs.IndexOf(Game->TabCaption) == GameTab.TabIndex())
+            return Game;
+    return nullptr;
+}
+
+void TRulesForm::ApplyGameProfile()
+{
+    if (GameTab.Tabs.Count() == 0) {
+        RunButton.SetEnabled(false);
+        NoRulesButton.SetEnabled(false);
+        GameDir = "";
+        GameExe = "";
+        for (TWinControl* Control : {static_cast<TWinControl*>(&RuleDirLabel), static_cast<TWinControl*>(&DirText),
+                                     static_cast<TWinControl*>(&Information), static_cast<TWinControl*>(&RulesList),
+                                     static_cast<TWinControl*>(&NameList), static_cast<TWinControl*>(&BrowseButton),
+                                     static_cast<TWinControl*>(&RulesDir)})
+            Control->SetVisible(false);
+        NotFound.SetVisible(true);
+        IniSection = "";
+        NameKey = "";
+        NamePrefix = "";
+        RulesDir.SetText("Urk!");
+        return;
+    }
+    const TGameProfile* Game = SelectedGame();
+    if (!Game)
+        return;
+    DirText.SetCaption(this->*Game->GameDir);
+    DirText.SetFontColor(Game->DirColor);
+    GameDir = this->*Game->GameDir;
+    GameExe = this->*Game->GameExe;
+    IniSection = Game->IniSection;
+    NameKey = Game->NameKey;
+    NamePrefix = Game->NamePrefix;
+    MarkerKey = Game->MarkerKey;
+    // Last: the change notification rescans with the fields above.
+    RulesDir.SetText(this->*Game->RulesFolder);
+}
+
+void TRulesForm::StoreRulesFolder()
+{
+    if (const TGameProfile* Game = SelectedGame())
+        this->*Game->RulesFolder = RulesDir.Text();
+}
+
+void TRulesForm::GameTabChanging(TObject*, bool&)
+{
+    StoreRulesFolder();
+}
+
+void TRulesForm::GameTabChange(TObject*)
+{
+    Activated = 1;
+    RunButton.SetEnabled(false);
+    ApplyGameProfile();
+}
+
+void TRulesForm::LoadSettings()
+{
+    TRegistry Registry(KEY_READ);
+    Registry.RootKey = HKEY_LOCAL_MACHINE;
+    TSRulesFolder = "";
+    RARulesFolder = "";
+    try {
+        if (Registry.OpenKey(SettingsKey, false)) {
+            TSRulesFolder = Registry.ReadString("TSRulesDir");
+            RARulesFolder = Registry.ReadString("RARulesDir");
+            GameTab.SetTabIndex(Registry.ReadInteger("GameTab"));
+            Registry.CloseKey();
+        }
+    } catch (const ERegistryException& E) {
+        ShowMessage(E.Message);
+        return;
+    }
+    if (TSRulesFolder.empty())
+        TSRulesFolder = TSGameDir;
+    if (RARulesFolder.empty())
+        RARulesFolder = RAGameDir;
+}
+
+void TRulesForm::SaveSettings()
+{
+    TRegistry Registry(KEY_READ | KEY_WRITE);
+    Registry.RootKey = HKEY_LOCAL_MACHINE;
+    if (!Registry.OpenKey(SettingsKey, true)) {
+        ShowMessage("Registry Key Creation Error. Could not save status.");
+        return;
+    }
+    try {
+        Registry.WriteString("TSRulesDir", TSRulesFolder);
+        Registry.WriteString("RARulesDir", RARulesFolder);
+        Registry.WriteInteger("GameTab", GameTab.TabIndex());
+        Registry.CloseKey();
+    } catch (const ERegistryException& E) {
+        ShowMessage(E.Message);
+    }
+}

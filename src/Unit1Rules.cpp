@@ -1,0 +1,89 @@
+// Rules catalogue: the rules files of the current folder, the folder box and the choice of a file.
+#include <io.h>
+
+#include "IniFiles.h"
+#include "Unit1.h"
+#include "Unit2.h"
+
+namespace {
+
+const char NotFoundValue[] = "<not found>";
+
+}  // namespace
+
+void TRulesForm::ScanRulesFolder()
+{
+    const AnsiString Pattern = CurrentRulesFolder + "*.ini";
+    RulesList.Items.Clear();
+    NameList.Items.Clear();
+    _finddata_t Found;
+    const intptr_t Search = _findfirst(Pattern.c_str(), &Found);
+    if (Search == -1)
+        return;
+    do {
+        // Plain files only: the runtime's search also returns folders, hidden and system files.
+        if (Found.attrib & (_A_SUBDIR | _A_HIDDEN | _A_SYSTEM))
+            continue;
+        const AnsiString FileName = Found.name;
+        AnsiString NameValue, MarkerValue;
+        {
+            TIniFile Ini(CurrentRulesFolder + FileName);
+            NameValue = Ini.ReadString(IniSection, NameKey, NotFoundValue);
+            MarkerValue = Ini.ReadString(IniSection, MarkerKey, NotFoundValue);
+        }
+        // The pattern matched, so the last four characters are the extension, in any letter case.
+        const AnsiString ShortName = FileName.substr(0, FileName.size() < 4 ? 0 : FileName.size() - 4);
+        if (!NamePrefix.empty() && NameValue.compare(0, NamePrefix.size(), NamePrefix) == 0) {
+            RulesList.Items.Add(ShortName + NameValue.substr(NamePrefix.size()));
+            NameList.Items.Add(FileName);
+        } else if (!MarkerKey.empty() && MarkerValue != NotFoundValue) {
+            RulesList.Items.Add(ShortName);
+            NameList.Items.Add(FileName);
+        }
+    } while (_findnext(Search, &Found) == 0);
+    _findclose(Search);
+}
+
+void TRulesForm::RulesDirChange(TObject*)
+{
+    if (!RulesDir.Modified() && Activated == 0)
+        return;
+    Activated = 0;
+    const AnsiString Text = RulesDir.Text();
+    if (!Text.empty() && Text.back() == '\\') {
+        CurrentRulesFolder = Text;
+        ScanRulesFolder();
+    } else {
+        RulesList.Items.Clear();
+        NameList.Items.Clear();
+    }
+}
+
+int TRulesForm::SelectedRulesIndex()
+{
+    for (int Index = 0; Index < RulesList.Items.Count(); ++Index)
+        if (RulesList.Selected(Index))
+            return Index;
+    return -1;
+}
+
+void TRulesForm::RulesListClick(TObject*)
+{
+    const int Index = SelectedRulesIndex();
+    if (Index == -1) {
+        RunButton.SetEnabled(false);
+        return;
+    }
+    const AnsiString Chosen = CurrentRulesFolder + NameList.Items[Index];
+    const AnsiString Installed = GameDir + "Rules.ini";
+    RunButton.SetEnabled(AnsiCompareText(Chosen, Installed) != 0);
+}
+
+void TRulesForm::BrowseButtonClick(TObject*)
+{
+    if (RulesDirForm->ShowModal() != mrOk)
+        return;
+    CurrentRulesFolder = RulesDirForm->DirListBox.Directory() + "\\";
+    RulesDir.SetText(CurrentRulesFolder);
+    ScanRulesFolder();
+}

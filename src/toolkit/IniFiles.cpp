@@ -1,0 +1,264 @@
+#include "IniFiles.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const std::size_t MaxChunk = 1 << 20;
+
+bool IsBlank(char C)
+{
+    return C == ' ' || C == '\t';
+}
+
+void TrimBlanks(const char*& First, const char*& Last)
+{
+    while (First != Last && IsBlank(*First)) ++First;
+    while (Last != First && IsBlank(Last[-1])) --Last;
+}
+
+// Names are kept and looked up trimmed and in ASCII lower case.
+AnsiString NameOf(const char* First, const char* Last)
+{
+    TrimBlanks(First, Last);
+    AnsiString Name(First, Last);
+    for (char& C : Name)
+        if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
+    return Name;
+}
+
+AnsiString NameOf(const AnsiString& Text)
+{
+    return NameOf(Text.data(), Text.data() + Text.size());
+}
+
+AnsiString ValueOf(const char* First, const char* Last)
+{
+    TrimBlanks(First, Last);
+    if (Last - First >= 2 && (*First == '"' || *First == '\'') && Last[-1] == *First) {
+        ++First;
+        --Last;
+    }
+    std::size_t Length = std::min<std::size_t>(Last - First, TIniReader::MaxValueLength);
+    if (const void* Nul = std::memchr(First, 0, Length)) Length = static_cast<const char*>(Nul) - First;
+    return AnsiString(First, Length);
+}
+
+}  // namespace
+
+std::size_t TIniMemorySource::Read(char* Buffer, std::size_t Count)
+{
+    Count = std::min(Count, Size - Position);
+    std::memcpy(Buffer, Data + Position, Count);
+    Position += Count;
+    return Count;
+}
+
+TIniReader::TIniReader(TIniByteSource& Source, std::size_t FirstChunk)
+    : Source(Source), ChunkSize(std::max<std::size_t>(FirstChunk, 2))
+{
+}
+
+bool TIniReader::Find(const AnsiString& Section, const AnsiString& Ident, AnsiString& Value)
+{
+    const AnsiString SectionName = NameOf(Section);
+    auto Found = Sections.find(SectionName);
+    // A section is complete once the next header (or the end of the text) has been reached.
+    while (!Ended && (Found == Sections.end() || &Found->second == Current))
+        if (ParseNextLine()) Found = Sections.find(SectionName);
+    if (Found == Sections.end()) return false;
+
+    const AnsiString KeyName = NameOf(Ident);
+    for (const auto& Key : Found->second) {
+        if (Key.first == KeyName) {
+            Value = Key.second;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Handles one line; true when it was a section header.
+bool TIniReader::ParseNextLine()
+{
+    const char* Line;
+    std::size_t Length;
+    if (!NextLine(Line, Length)) {
+        Ended = true;
+        Current = nullptr;
+        std::vector<char>().swap(Buffer);
+        return false;
+    }
+    const char* First = Line;
+    const char* Last = Line + Length;
+    while (First != Last && IsBlank(*First)) ++First;
+    if (First == Last || *First == ';') return false;
+
+    if (*First == '[') {
+        // The name ends at the first ']'; without one it is the rest of the line.
+        auto Added = Sections.emplace(NameOf(First + 1, std::find(First + 1, Last, ']')), TKeys());
+        Current = Added.second ? &Added.first->second : nullptr;
+        return true;
+    }
+    if (Current) {
+        const char* Equals = std::find(First, Last, '=');
+        if (Equals != Last) Current->emplace_back(NameOf(First, Equals), ValueOf(Equals + 1, Last));
+    }
+    return false;
+}
+
+// The next line without its line break. A CRLF reads as a line break followed by an empty line, which
+// the parser skips like any blank line; so a CR at the end of one chunk and an LF at the start of the
+// next need no special care.
+bool TIniReader::NextLine(const char*& Line, std::size_t& Length)
+{
+    for (;;) {
+        const char* Data = Buffer.data();
+        for (std::size_t I = Scanned; I < End; ++I) {
+            if (Data[I] == '\n' || Data[I] == '\r') {
+                Line = Data + LineStart;
+                Length = I - LineStart;
+                LineStart = Scanned = I + 1;
+                return true;
+            }
+        }
+        Scanned = End;
+        if (!Fill()) break;
+    }
+    if (LineStart == End) return false;
+    // The last line needs no line break.
+    Line = Buffer.data() + LineStart;
+    Length = End - LineStart;
+    LineStart = Scanned = End;
+    return true;
+}
+
+// Reads the next chunk after the unfinished line, which moves to the front of the buffer.
+bool TIniReader::Fill()
+{
+    if (SourceEnded) return false;
+    if (LineStart > 0) {
+        std::memmove(Buffer.data(), Buffer.data() + LineStart, End - LineStart);
+        End -= LineStart;
+        Scanned -= LineStart;
+        LineStart = 0;
+    }
+    if (Buffer.size() < End + ChunkSize) Buffer.resize(End + ChunkSize);
+    const std::size_t Count = ReadChunk(Buffer.data() + End, ChunkSize);
+    if (Count == 0) {
+        SourceEnded = true;
+        return false;
+    }
+    End += Count;
+    ChunkSize = std::min(ChunkSize * 2, MaxChunk);
+    return true;
+}
+
+// Up to Size bytes of text. The first chunk decides whether the file is UTF-16LE.
+std::size_t TIniReader::ReadChunk(char* Dest, std::size_t Size)
+{
+    if (!Started) {
+        Started = true;
+        const std::size_t Count = ReadFully(Dest, Size);
+        Utf16 = Count >= 2 && Dest[0] == '\xFF' && Dest[1] == '\xFE';
+        return Utf16 ? DecodeUtf16(Dest + 2, Count - 2, Dest) : Count;
+    }
+    if (!Utf16) return ReadFully(Dest, Size);
+    std::size_t Count = 0;
+    if (HoldsOddByte) {
+        Dest[Count++] = OddByte;
+        HoldsOddByte = false;
+    }
+    Count += ReadFully(Dest + Count, Size - Count);
+    return DecodeUtf16(Dest, Count, Dest);
+}
+
+std::size_t TIniReader::ReadFully(char* Dest, std::size_t Size)
+{
+    std::size_t Count = 0;
+    while (Count < Size) {
+        const std::size_t Got = Source.Read(Dest + Count, Size - Count);
+        if (Got == 0) break;
+        Count += Got;
+    }
+    return Count;
+}
+
+// Code units U+0000-U+007F and U+00A0-U+00FF become the same byte, the others '?'. Dest may be Raw or
+// lie before it. An odd last byte waits for the next chunk.
+std::size_t TIniReader::DecodeUtf16(const char* Raw, std::size_t Count, char* Dest)
+{
+    const std::size_t Units = Count / 2;
+    if (Count % 2) {
+        OddByte = Raw[Count - 1];
+        HoldsOddByte = true;
+    }
+    for (std::size_t I = 0; I < Units; ++I) {
+        const unsigned Unit = static_cast<unsigned char>(Raw[2 * I]) | static_cast<unsigned char>(Raw[2 * I + 1]) << 8;
+        Dest[I] = Unit < 0x80 || (Unit >= 0xA0 && Unit <= 0xFF) ? static_cast<char>(Unit) : '?';
+    }
+    return Units;
+}
+
+// The file behind a TIniFile. It is opened on the first read and closed after each lookup, so that a
+// TIniFile never keeps other programs from replacing or deleting the file; a later read reopens it and
+// carries on where the last one stopped.
+class TIniFileSource : public TIniByteSource {
+public:
+    explicit TIniFileSource(const AnsiString& FileName) : FileName(FileName) {}
+    ~TIniFileSource() override { Close(); }
+
+    std::size_t Read(char* Buffer, std::size_t Size) override
+    {
+        if (AtEnd || !Open()) return 0;
+        const std::size_t Count = std::fread(Buffer, 1, Size, File);
+        Offset += Count;
+        AtEnd = Count < Size;
+        return Count;
+    }
+
+    void Close()
+    {
+        if (File) std::fclose(File);
+        File = nullptr;
+    }
+
+private:
+    bool Open()
+    {
+        if (File) return true;
+        File = std::fopen(FileName.c_str(), "rb");
+        if (File) {
+            // Reads go straight to the file: chunks are large, and a stream buffer would only add a copy.
+            std::setvbuf(File, nullptr, _IONBF, 0);
+            if (Offset == 0 || (Offset <= LONG_MAX && std::fseek(File, static_cast<long>(Offset), SEEK_SET) == 0))
+                return true;
+            Close();
+        }
+        AtEnd = true;
+        return false;
+    }
+
+    const AnsiString FileName;
+    std::FILE* File = nullptr;
+    std::size_t Offset = 0;
+    bool AtEnd = false;
+};
+
+TIniFile::TIniFile(const AnsiString& FileName)
+    : Source(std::make_unique<TIniFileSource>(FileName)), Reader(*Source)
+{
+}
+
+TIniFile::~TIniFile() = default;
+
+AnsiString TIniFile::ReadString(const AnsiString& Section, const AnsiString& Ident, const AnsiString& Default)
+{
+    AnsiString Value;
+    const bool Found = Reader.Find(Section, Ident, Value);
+    Source->Close();
+    return Found ? Value : Default;
+}

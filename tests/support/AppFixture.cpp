@@ -1,0 +1,90 @@
+#include "AppFixture.h"
+
+#include <commctrl.h>
+
+KesterlyApp::KesterlyApp()
+{
+    new TApplication();
+    Application->Initialize();
+    Application->Title = "Kesterly";
+    Application->CreateForm(RulesForm);
+    Application->CreateForm(RulesDirForm);
+    Application->CreateForm(AboutForm);
+}
+
+KesterlyApp::~KesterlyApp()
+{
+    delete Application;
+}
+
+void KesterlyApp::Start()
+{
+    RulesForm->Show();
+    Pump();
+}
+
+void KesterlyApp::Pump()
+{
+    MSG Message;
+    while (PeekMessageA(&Message, nullptr, 0, 0, PM_REMOVE))
+        Application->DispatchOne(Message);
+}
+
+void KesterlyApp::ClickAt(HWND Window, POINT Point)
+{
+    const LPARAM Where = MAKELPARAM(Point.x, Point.y);
+    PostMessageA(Window, WM_LBUTTONDOWN, MK_LBUTTON, Where);
+    PostMessageA(Window, WM_LBUTTONUP, 0, Where);
+    Pump();
+}
+
+void KesterlyApp::Click(const TWinControl& Control)
+{
+    RECT Client;
+    GetClientRect(Control.Handle, &Client);
+    ClickAt(Control.Handle, {Client.right / 2, Client.bottom / 2});
+}
+
+void KesterlyApp::ClickTab(int Index)
+{
+    RECT Item;
+    SendMessageA(RulesForm->GameTab.Handle, TCM_GETITEMRECT, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(&Item));
+    ClickAt(RulesForm->GameTab.Handle, {(Item.left + Item.right) / 2, (Item.top + Item.bottom) / 2});
+}
+
+void KesterlyApp::ClickRule(int Index)
+{
+    RECT Item;
+    SendMessageA(RulesForm->RulesList.Handle, LB_GETITEMRECT, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(&Item));
+    ClickAt(RulesForm->RulesList.Handle, {(Item.left + Item.right) / 2, (Item.top + Item.bottom) / 2});
+}
+
+void KesterlyApp::Focus(const TWinControl& Control)
+{
+    SendMessageA(GetAncestor(Control.Handle, GA_ROOT), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control.Handle), TRUE);
+    Pump();
+}
+
+void KesterlyApp::Type(const std::string& Text)
+{
+    for (char Character : Text) {
+        PostMessageA(GetFocus(), WM_CHAR, static_cast<unsigned char>(Character), 1);
+        Pump();
+    }
+}
+
+void KesterlyApp::Press(UINT VirtualKey)
+{
+    HWND Target = GetFocus();
+    const UINT Scan = MapVirtualKeyA(VirtualKey, MAPVK_VK_TO_VSC);
+    PostMessageA(Target, WM_KEYDOWN, VirtualKey, 1 | (Scan << 16));
+    PostMessageA(Target, WM_KEYUP, VirtualKey, 1 | (Scan << 16) | (3u << 30));
+    Pump();
+}
+
+void KesterlyApp::PressAlt(char Letter)
+{
+    HWND Target = GetFocus();
+    PostMessageA(Target, WM_SYSCHAR, static_cast<unsigned char>(Letter), 1 | (1u << 29));
+    Pump();
+}

@@ -1,0 +1,68 @@
+// The program's three windows, created as start-up creates them, and a user at the keyboard
+// and mouse: input goes in as real window messages through the dialog manager.
+#pragma once
+#include <string>
+
+#include "Unit1.h"
+#include "Unit2.h"
+#include "Unit3.h"
+
+// Reads and sets the main window's private state.
+struct RulesFormProbe {
+    explicit RulesFormProbe(TRulesForm& Form) : F(Form) {}
+    TRulesForm& F;
+
+    AnsiString& TSRulesFolder() { return F.TSRulesFolder; }
+    AnsiString& RARulesFolder() { return F.RARulesFolder; }
+    AnsiString& CurrentRulesFolder() { return F.CurrentRulesFolder; }
+    AnsiString& TSGameDir() { return F.TSGameDir; }
+    AnsiString& RAGameDir() { return F.RAGameDir; }
+    AnsiString& GameDir() { return F.GameDir; }
+    AnsiString& TSGameExe() { return F.TSGameExe; }
+    AnsiString& RAGameExe() { return F.RAGameExe; }
+    AnsiString& GameExe() { return F.GameExe; }
+    AnsiString& IniSection() { return F.IniSection; }
+    AnsiString& NameKey() { return F.NameKey; }
+    AnsiString& NamePrefix() { return F.NamePrefix; }
+    AnsiString& MarkerKey() { return F.MarkerKey; }
+    int& Activated() { return F.Activated; }
+
+    void ScanRulesFolder() { F.ScanRulesFolder(); }
+    int SelectedRulesIndex() { return F.SelectedRulesIndex(); }
+    void ApplyGameProfile() { F.ApplyGameProfile(); }
+    void SaveSettings() { F.SaveSettings(); }
+    void LoadSettings() { F.LoadSettings(); }
+    void StartGame() { F.StartGame(); }
+};
+
+class KesterlyApp {
+public:
+    KesterlyApp();   // Initialize, title, the three windows in start-up order; no message loop
+    ~KesterlyApp();  // destroys the windows and the application object
+    KesterlyApp(const KesterlyApp&) = delete;
+    KesterlyApp& operator=(const KesterlyApp&) = delete;
+
+    // Shows the main window; its first activation runs the activation sequence. Then pumps.
+    void Start();
+    // Handles the waiting messages through the dialog manager, as the message loop does.
+    void Pump();
+
+    TRulesForm& Form() { return *RulesForm; }
+    RulesFormProbe Probe() { return RulesFormProbe(*RulesForm); }
+
+    // A left click at the centre of a control's client area (or at a point in it).
+    void Click(const TWinControl& Control);
+    void ClickAt(HWND Window, POINT Point);
+    void ClickTab(int Index);
+    void ClickRule(int Index);
+    // Gives a control the keyboard focus, as the dialog manager does.
+    void Focus(const TWinControl& Control);
+    // Characters typed into the control that has the focus.
+    void Type(const std::string& Text);
+    // A key pressed and released on the control that has the focus (Enter, Escape, arrows...).
+    void Press(UINT VirtualKey);
+    // Alt plus a letter, for accelerators.
+    void PressAlt(char Letter);
+
+    bool Terminated() const { return Application->Terminated; }
+};
