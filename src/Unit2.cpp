@@ -5,7 +5,7 @@
 
 TRulesDirForm* RulesDirForm = nullptr;
 
-TRulesDirForm::TRulesDirForm() : TForm(IDD_RULESDIRFORM)
+TRulesDirForm::TRulesDirForm() : TForm(IDD_RULESDIRFORM), ListFont("MS Sans Serif", 13)
 {
     Bind(RulesPanelBorder, IDC_RULESPANELBORDER);
     Bind(DriveListBox, IDC_DRIVELISTBOX);
@@ -14,6 +14,10 @@ TRulesDirForm::TRulesDirForm() : TForm(IDD_RULESDIRFORM)
     Bind(CancelBtn, IDC_CANCELBTN);
 
     SetIcon(IDI_KESTERLY);
+    DriveListBox.SetFont(ListFont);
+    DriveListBox.SetItemHeight(16);
+    DirListBox.SetFont(ListFont);
+    DirListBox.SetItemHeight(16);
     OKBtn.SetKind(bkOK);
     OKBtn.SetGlyph(IDI_GLYPH_OK);
     CancelBtn.SetKind(bkCancel);

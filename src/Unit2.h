@@ -16,6 +16,9 @@ public:
 
     void FormActivate(TObject* Sender);
     void DriveListBoxChange(TObject* Sender);
+
+private:
+    TFont ListFont;
 };
 
 extern TRulesDirForm* RulesDirForm;

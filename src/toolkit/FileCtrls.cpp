@@ -1,77 +1,511 @@
 #include "FileCtrls.h"
 
+#include <algorithm>
 #include <cctype>
+#include <functional>
+#include <initializer_list>
+
+#include "Forms.h"
 
 namespace {
 
-char UpperDrive(char Letter)
+char UpperLetter(char Letter)
 {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(Letter)));
 }
 
+bool IsDriveLetter(char Letter)
+{
+    const char Upper = UpperLetter(Letter);
+    return Upper >= 'A' && Upper <= 'Z';
+}
+
+// While it lives, a drive without a medium answers this thread's calls with an error code
+// instead of the system's "insert a disk" box.
+class TQuietDriveErrors {
+public:
+    TQuietDriveErrors() { SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &Previous); }
+    ~TQuietDriveErrors() { SetThreadErrorMode(Previous, nullptr); }
+    TQuietDriveErrors(const TQuietDriveErrors&) = delete;
+    TQuietDriveErrors& operator=(const TQuietDriveErrors&) = delete;
+
+private:
+    DWORD Previous = 0;
+};
+
+// The full path the system makes of a text; empty when it makes none.
+AnsiString FullPathName(const AnsiString& Path)
+{
+    const DWORD Size = GetFullPathNameA(Path.c_str(), 0, nullptr, nullptr);
+    if (Size == 0)
+        return AnsiString();
+    AnsiString Full(Size, '\0');
+    const DWORD Length = GetFullPathNameA(Path.c_str(), Size, &Full[0], nullptr);
+    Full.resize(Length < Size ? Length : 0);
+    return Full;
+}
+
+// "X:\..."
+bool OnDrive(const AnsiString& Path)
+{
+    return Path.size() >= 3 && IsDriveLetter(Path[0]) && Path[1] == ':' && Path[2] == '\\';
+}
+
+bool IsFolder(const AnsiString& Path)
+{
+    const DWORD Attributes = GetFileAttributesA(Path.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+AnsiString AppendName(const AnsiString& Folder, const AnsiString& Name)
+{
+    return Folder.back() == '\\' ? Folder + Name : Folder + "\\" + Name;
+}
+
+// The folder above a path of the form "X:\..." ; a drive's root has none and stays.
+AnsiString ParentOf(const AnsiString& Path)
+{
+    const size_t Separator = Path.rfind('\\');
+    return Path.substr(0, Separator <= 2 ? 3 : Separator);
+}
+
+// The path of an existing folder with each name spelled as the file system spells it.
+AnsiString SpelledAsStored(const AnsiString& Path)
+{
+    AnsiString Spelled = Path.substr(0, 3);
+    for (size_t Start = 3; Start < Path.size();) {
+        size_t End = Path.find('\\', Start);
+        if (End == AnsiString::npos)
+            End = Path.size();
+        const AnsiString Name = Path.substr(Start, End - Start);
+        Start = End + 1;
+        if (Name.empty())
+            continue;
+        WIN32_FIND_DATAA Found;
+        const HANDLE Search = FindFirstFileA(AppendName(Spelled, Name).c_str(), &Found);
+        if (Search == INVALID_HANDLE_VALUE) {
+            Spelled = AppendName(Spelled, Name);
+            continue;
+        }
+        FindClose(Search);
+        Spelled = AppendName(Spelled, Found.cFileName);
+    }
+    return Spelled;
+}
+
+// The visible subfolders of a folder, by name, sorted without regard to letter case.
+std::vector<AnsiString> SubfoldersOf(const AnsiString& Folder)
+{
+    std::vector<AnsiString> Names;
+    WIN32_FIND_DATAA Found;
+    const HANDLE Search = FindFirstFileA(AppendName(Folder, "*").c_str(), &Found);
+    if (Search == INVALID_HANDLE_VALUE)
+        return Names;
+    do {
+        const AnsiString Name = Found.cFileName;
+        const DWORD Attributes = Found.dwFileAttributes;
+        const bool Hidden = (Attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+        if ((Attributes & FILE_ATTRIBUTE_DIRECTORY) && !Hidden && Name != "." && Name != "..")
+            Names.push_back(Name);
+    } while (FindNextFileA(Search, &Found));
+    FindClose(Search);
+    std::sort(Names.begin(), Names.end(),
+              [](const AnsiString& A, const AnsiString& B) { return AnsiCompareText(A, B) < 0; });
+    return Names;
+}
+
+// A small picture on a grid of 16 x 16 cells at 96 DPI, scaled to the screen: filled shapes with
+// a dark outline.
+class TPicture {
+public:
+    TPicture(HDC Dc, int Left, int Top, COLORREF Outline)
+        : Dc(Dc), Left(Left), Top(Top), Size(ScaleToScreen(16)), Pen(CreatePen(PS_SOLID, 1, Outline))
+    {
+        OldPen = SelectObject(Dc, Pen);
+    }
+    ~TPicture()
+    {
+        SelectObject(Dc, OldPen);
+        DeleteObject(Pen);
+    }
+    TPicture(const TPicture&) = delete;
+    TPicture& operator=(const TPicture&) = delete;
+
+    void Shape(COLORREF Fill, std::initializer_list<POINT> Corners)
+    {
+        std::vector<POINT> Points;
+        for (const POINT& Corner : Corners)
+            Points.push_back(At(Corner.x, Corner.y));
+        Filled(Fill, [&] { Polygon(Dc, Points.data(), static_cast<int>(Points.size())); });
+    }
+    void Box(COLORREF Fill, int X1, int Y1, int X2, int Y2)
+    {
+        const POINT A = At(X1, Y1), B = At(X2, Y2);
+        Filled(Fill, [&] { Rectangle(Dc, A.x, A.y, B.x, B.y); });
+    }
+    void Disc(COLORREF Fill, int X1, int Y1, int X2, int Y2)
+    {
+        const POINT A = At(X1, Y1), B = At(X2, Y2);
+        Filled(Fill, [&] { Ellipse(Dc, A.x, A.y, B.x, B.y); });
+    }
+
+private:
+    POINT At(int X, int Y) const { return {Left + X * Size / 16, Top + Y * Size / 16}; }
+    void Filled(COLORREF Fill, const std::function<void()>& Draw)
+    {
+        HBRUSH Brush = CreateSolidBrush(Fill);
+        HGDIOBJ OldBrush = SelectObject(Dc, Brush);
+        Draw();
+        SelectObject(Dc, OldBrush);
+        DeleteObject(Brush);
+    }
+
+    HDC Dc;
+    int Left, Top, Size;
+    HPEN Pen;
+    HGDIOBJ OldPen;
+};
+
+void DrawFolder(HDC Dc, int Left, int Top, bool Open)
+{
+    TPicture Picture(Dc, Left, Top, RGB(128, 96, 0));
+    Picture.Shape(RGB(224, 176, 48), {{1, 2}, {6, 2}, {7, 4}, {14, 4}, {14, 13}, {1, 13}});
+    if (Open)
+        Picture.Shape(RGB(255, 232, 140), {{4, 7}, {16, 7}, {13, 13}, {1, 13}});
+    else
+        Picture.Box(RGB(255, 216, 96), 1, 5, 15, 14);
+}
+
+void DrawDrive(HDC Dc, int Left, int Top, UINT Type)
+{
+    const COLORREF Case = RGB(192, 192, 192), Dark = RGB(64, 64, 64);
+    TPicture Picture(Dc, Left, Top, Dark);
+    switch (Type) {
+    case DRIVE_CDROM:
+        Picture.Disc(RGB(216, 216, 232), 1, 1, 16, 16);
+        Picture.Disc(RGB(255, 255, 255), 6, 6, 11, 11);
+        break;
+    case DRIVE_REMOTE:
+        Picture.Box(Case, 2, 1, 15, 9);
+        Picture.Box(Dark, 8, 9, 9, 13);
+        Picture.Box(Dark, 1, 13, 16, 14);
+        break;
+    case DRIVE_RAMDISK:
+        Picture.Box(RGB(0, 128, 64), 1, 4, 16, 11);
+        for (int X = 3; X < 15; X += 3)
+            Picture.Box(Dark, X, 11, X + 1, 14);
+        break;
+    case DRIVE_REMOVABLE:
+        Picture.Box(Case, 1, 4, 16, 13);
+        Picture.Box(Dark, 3, 7, 14, 8);
+        break;
+    default:
+        Picture.Box(Case, 1, 5, 16, 12);
+        Picture.Box(RGB(0, 192, 0), 11, 8, 14, 10);
+        break;
+    }
+}
+
+const char* KindName(UINT Type)
+{
+    switch (Type) {
+    case DRIVE_REMOVABLE:
+        return "Removable Disk";
+    case DRIVE_CDROM:
+        return "CD Drive";
+    case DRIVE_REMOTE:
+        return "Network Drive";
+    case DRIVE_RAMDISK:
+        return "RAM Disk";
+    default:
+        return "Local Disk";
+    }
+}
+
+// Paints one item of an owner-drawn list or combo box: its background, its picture at Indent
+// pixels, its text beside the picture, and the focus frame. Item -1 is an empty selection field.
+void DrawPictureItem(const DRAWITEMSTRUCT& Item, int Indent, const AnsiString& Text,
+                     const std::function<void(HDC Dc, int Left, int Top)>& Picture)
+{
+    const bool Selected = (Item.itemState & ODS_SELECTED) != 0;
+    RECT Area = Item.rcItem;
+    FillRect(Item.hDC, &Area, GetSysColorBrush(Selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    if (Item.itemID != static_cast<UINT>(-1)) {
+        const int PictureSize = ScaleToScreen(16);
+        const int Left = Area.left + ScaleToScreen(2) + Indent;
+        Picture(Item.hDC, Left, Area.top + (Area.bottom - Area.top - PictureSize) / 2);
+        RECT TextArea = Area;
+        TextArea.left = Left + PictureSize + ScaleToScreen(4);
+        const int TextColour = (Item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT
+                               : Selected                       ? COLOR_HIGHLIGHTTEXT
+                                                                : COLOR_WINDOWTEXT;
+        SetTextColor(Item.hDC, GetSysColor(TextColour));
+        SetBkMode(Item.hDC, TRANSPARENT);
+        DrawTextA(Item.hDC, Text.c_str(), static_cast<int>(Text.size()), &TextArea,
+                  DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    }
+    if (Item.itemState & ODS_FOCUS)
+        DrawFocusRect(Item.hDC, &Area);
+}
+
+AnsiString ItemText(HWND Control, UINT LengthMessage, UINT TextMessage, UINT Index)
+{
+    const LRESULT Length = SendMessageA(Control, LengthMessage, Index, 0);
+    if (Length <= 0)
+        return AnsiString();
+    AnsiString Text(static_cast<size_t>(Length) + 1, '\0');
+    Text.resize(static_cast<size_t>(SendMessageA(Control, TextMessage, Index, reinterpret_cast<LPARAM>(&Text[0]))));
+    return Text;
+}
+
 }  // namespace
+
+// TDriveComboBox
 
 void TDriveComboBox::Attached()
 {
+    ReadDrives();
+}
+
+void TDriveComboBox::ReadDrives()
+{
+    const char Selected = Drive();
+    SendMessageA(Handle, CB_RESETCONTENT, 0, 0);
+    TQuietDriveErrors Quiet;
     const DWORD Drives = GetLogicalDrives();
-    for (int Index = 0; Index < 26; ++Index)
-        if (Drives & (1u << Index)) {
-            const char Name[] = {static_cast<char>('A' + Index), ':', '\0'};
-            SendMessageA(Handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Name));
-        }
+    for (char Letter = 'A'; Letter <= 'Z'; ++Letter) {
+        if (!(Drives & (1u << (Letter - 'A'))))
+            continue;
+        const char Root[] = {Letter, ':', '\\', '\0'};
+        const UINT Type = GetDriveTypeA(Root);
+        char Label[MAX_PATH + 1] = "";
+        // Only drives that always have their medium are asked: a floppy or CD drive may be empty
+        // or slow to spin up, a network drive may hang until it times out.
+        if ((Type == DRIVE_FIXED || Type == DRIVE_RAMDISK) &&
+            !GetVolumeInformationA(Root, Label, sizeof(Label), nullptr, nullptr, nullptr, nullptr, 0))
+            Label[0] = '\0';
+        AnsiString Text = AnsiString(Root, 2) + " [" + (Label[0] ? Label : KindName(Type)) + "]";
+        CharUpperBuffA(&Text[0], static_cast<DWORD>(Text.size()));
+        const LRESULT Index = SendMessageA(Handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Text.c_str()));
+        SendMessageA(Handle, CB_SETITEMDATA, static_cast<WPARAM>(Index), MAKELPARAM(Type, Letter));
+    }
+    SendMessageA(Handle, CB_SETCURSEL, static_cast<WPARAM>(IndexOf(Selected)), 0);
+}
+
+int TDriveComboBox::IndexOf(char Letter) const
+{
+    const int Count = static_cast<int>(SendMessageA(Handle, CB_GETCOUNT, 0, 0));
+    for (int Index = 0; Index < Count; ++Index)
+        if (Letter && HIWORD(SendMessageA(Handle, CB_GETITEMDATA, static_cast<WPARAM>(Index), 0)) == Letter)
+            return Index;
+    return -1;
 }
 
 char TDriveComboBox::Drive() const
 {
-    return Current;
+    const LRESULT Index = SendMessageA(Handle, CB_GETCURSEL, 0, 0);
+    if (Index == CB_ERR)
+        return '\0';
+    return static_cast<char>(HIWORD(SendMessageA(Handle, CB_GETITEMDATA, static_cast<WPARAM>(Index), 0)));
 }
 
 void TDriveComboBox::SetDrive(char Value)
 {
-    Value = UpperDrive(Value);
-    const char Name[] = {Value, ':', '\0'};
-    const LRESULT Index =
-        Value ? SendMessageA(Handle, CB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(Name)) : CB_ERR;
+    const char Letter = IsDriveLetter(Value) ? UpperLetter(Value) : '\0';
+    int Index = IndexOf(Letter);
+    if (Index == -1 && Letter) {
+        ReadDrives();  // a drive that came after the list was read
+        Index = IndexOf(Letter);
+    }
     SendMessageA(Handle, CB_SETCURSEL, static_cast<WPARAM>(Index), 0);
-    if (Value == Current)
+    Changed();
+}
+
+void TDriveComboBox::Changed()
+{
+    const char Now = Drive();
+    if (Now == Reported)
         return;
-    Current = Value;
+    Reported = Now;
     if (OnChange)
         OnChange(this);
 }
 
-void TDriveComboBox::Command(WORD Code)
+void TDriveComboBox::SetItemHeight(int Pixels)
 {
-    if (Code != CBN_SELCHANGE)
-        return;
-    char Name[8] = "";
-    const LRESULT Index = SendMessageA(Handle, CB_GETCURSEL, 0, 0);
-    if (Index != CB_ERR)
-        SendMessageA(Handle, CB_GETLBTEXT, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(Name));
-    SetDrive(Name[0]);
+    SendMessageA(Handle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), ScaleToScreen(Pixels));
+    SendMessageA(Handle, CB_SETITEMHEIGHT, 0, ScaleToScreen(Pixels));
 }
 
-void TDirectoryListBox::Attached() {}
+void TDriveComboBox::Command(WORD Code)
+{
+    if (Code == CBN_DROPDOWN) {
+        ReadDrives();
+        Changed();
+    } else if (Code == CBN_SELCHANGE) {
+        Changed();
+    }
+}
+
+void TDriveComboBox::DrawItem(const DRAWITEMSTRUCT& Item)
+{
+    const UINT Type = LOWORD(Item.itemData);
+    DrawPictureItem(Item, 0, ItemText(Handle, CB_GETLBTEXTLEN, CB_GETLBTEXT, Item.itemID),
+                    [Type](HDC Dc, int Left, int Top) { DrawDrive(Dc, Left, Top, Type); });
+}
+
+// TDirectoryListBox
+
+TDirectoryListBox::~TDirectoryListBox()
+{
+    if (SystemListProc && IsWindow(Handle)) {
+        SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SystemListProc));
+        SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
+    }
+}
+
+void TDirectoryListBox::Attached()
+{
+    SetWindowLongPtrA(Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SystemListProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListProc)));
+    SetDirectory("");
+}
 
 void TDirectoryListBox::SetDirectory(const AnsiString& Value)
 {
-    Current = Value;
-    while (Current.size() > 3 && Current.back() == '\\')
-        Current.pop_back();
+    TQuietDriveErrors Quiet;
+    AnsiString Path = FullPathName(Value.empty() ? "." : Value);
+    if (!OnDrive(Path))
+        Path = FullPathName(".");
+    if (!OnDrive(Path)) {
+        char Windows[MAX_PATH] = "";
+        GetWindowsDirectoryA(Windows, MAX_PATH);
+        Path = AnsiString(Windows).substr(0, 3);
+    }
+    Path[0] = UpperLetter(Path[0]);
+    while (Path.size() > 3 && Path.back() == '\\')
+        Path.pop_back();
+    while (Path.size() > 3 && !IsFolder(Path))
+        Path = ParentOf(Path);
+    Current = SpelledAsStored(Path);
     Fill();
 }
 
 void TDirectoryListBox::SetDrive(char Value)
 {
-    if (!Value || (!Current.empty() && UpperDrive(Current[0]) == UpperDrive(Value)))
+    if (!IsDriveLetter(Value) || UpperLetter(Value) == Current[0])
         return;
-    SetDirectory(AnsiString(1, UpperDrive(Value)) + ":\\");
+    const char DriveAlone[] = {UpperLetter(Value), ':', '\0'};  // the system resolves it to that drive's folder
+    SetDirectory(DriveAlone);
 }
-
-void TDirectoryListBox::Command(WORD) {}
 
 void TDirectoryListBox::Fill()
 {
+    Paths.assign(1, Current.substr(0, 3));
+    for (size_t Start = 3; Start < Current.size();) {
+        size_t End = Current.find('\\', Start);
+        if (End == AnsiString::npos)
+            End = Current.size();
+        Paths.push_back(Current.substr(0, End));
+        Start = End + 1;
+    }
+    PathLevels = static_cast<int>(Paths.size());
+    {
+        TQuietDriveErrors Quiet;
+        for (const AnsiString& Name : SubfoldersOf(Current))
+            Paths.push_back(AppendName(Current, Name));
+    }
+    SendMessageA(Handle, WM_SETREDRAW, FALSE, 0);
     SendMessageA(Handle, LB_RESETCONTENT, 0, 0);
-    SendMessageA(Handle, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Current.c_str()));
+    for (size_t Index = 0; Index < Paths.size(); ++Index) {
+        const AnsiString Text = Index == 0 ? Paths[0] : Paths[Index].substr(Paths[Index].rfind('\\') + 1);
+        SendMessageA(Handle, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Text.c_str()));
+    }
+    SendMessageA(Handle, LB_SETCURSEL, static_cast<WPARAM>(PathLevels - 1), 0);
+    SendMessageA(Handle, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Handle, nullptr, TRUE);
+}
+
+void TDirectoryListBox::SetItemHeight(int Pixels)
+{
+    SendMessageA(Handle, LB_SETITEMHEIGHT, 0, ScaleToScreen(Pixels));
+}
+
+int TDirectoryListBox::SelectedIndex() const
+{
+    return static_cast<int>(SendMessageA(Handle, LB_GETCURSEL, 0, 0));
+}
+
+bool TDirectoryListBox::CanOpenSelected() const
+{
+    const int Index = SelectedIndex();
+    return Index >= 0 && Index != PathLevels - 1;
+}
+
+void TDirectoryListBox::Open(int Index)
+{
+    if (Index < 0 || Index >= static_cast<int>(Paths.size()))
+        return;
+    const AnsiString Path = Paths[static_cast<size_t>(Index)];
+    SetDirectory(Path);
+}
+
+void TDirectoryListBox::Command(WORD Code)
+{
+    if (Code == LBN_DBLCLK)
+        Open(SelectedIndex());
+}
+
+void TDirectoryListBox::DrawItem(const DRAWITEMSTRUCT& Item)
+{
+    const int Index = static_cast<int>(Item.itemID);
+    const bool OnPath = Index < PathLevels;
+    const int Level = OnPath ? Index : PathLevels;
+    DrawPictureItem(Item, Level * ScaleToScreen(8), ItemText(Handle, LB_GETTEXTLEN, LB_GETTEXT, Item.itemID),
+                    [OnPath](HDC Dc, int Left, int Top) { DrawFolder(Dc, Left, Top, OnPath); });
+}
+
+LRESULT CALLBACK TDirectoryListBox::ListProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam)
+{
+    TDirectoryListBox* List = reinterpret_cast<TDirectoryListBox*>(GetWindowLongPtrA(Window, GWLP_USERDATA));
+    // No exception may unwind through the system's frames between here and the message loop.
+    try {
+        return List->HandleListMessage(Message, WParam, LParam);
+    } catch (const Exception& E) {
+        Application->ShowException(E);
+    } catch (const std::exception& E) {
+        Application->ShowException(Exception(E.what()));
+    }
+    return 0;
+}
+
+LRESULT TDirectoryListBox::HandleListMessage(UINT Message, WPARAM WParam, LPARAM LParam)
+{
+    switch (Message) {
+    case WM_GETDLGCODE: {
+        // The dialog manager asks before it takes Enter for the default button.
+        LRESULT Code = CallWindowProcA(SystemListProc, Handle, Message, WParam, LParam);
+        const MSG* Key = reinterpret_cast<const MSG*>(LParam);
+        if (Key && Key->message == WM_KEYDOWN && Key->wParam == VK_RETURN && CanOpenSelected())
+            Code |= DLGC_WANTMESSAGE;
+        return Code;
+    }
+    case WM_KEYDOWN:
+        if (WParam == VK_RETURN) {
+            Open(SelectedIndex());
+            return 0;
+        }
+        if (WParam == VK_BACK) {
+            Open(PathLevels - 2);
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        // The characters of Enter and Backspace are no search for a name.
+        if (WParam == '\r' || WParam == '\b')
+            return 0;
+        break;
+    }
+    return CallWindowProcA(SystemListProc, Handle, Message, WParam, LParam);
 }

@@ -20,13 +20,18 @@ void TrimBlanks(const char*& First, const char*& Last)
     while (Last != First && IsBlank(Last[-1])) --Last;
 }
 
+void LowerCase(AnsiString& Text, std::size_t From)
+{
+    for (std::size_t I = From; I < Text.size(); ++I)
+        if (Text[I] >= 'A' && Text[I] <= 'Z') Text[I] = static_cast<char>(Text[I] - 'A' + 'a');
+}
+
 // Names are kept and looked up trimmed and in ASCII lower case.
 AnsiString NameOf(const char* First, const char* Last)
 {
     TrimBlanks(First, Last);
     AnsiString Name(First, Last);
-    for (char& C : Name)
-        if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
+    LowerCase(Name, 0);
     return Name;
 }
 
@@ -35,7 +40,9 @@ AnsiString NameOf(const AnsiString& Text)
     return NameOf(Text.data(), Text.data() + Text.size());
 }
 
-AnsiString ValueOf(const char* First, const char* Last)
+// Narrows the text after '=' to the value handed out: trimmed, without one pair of outer quotes, capped,
+// and cut at a NUL byte.
+void NarrowToValue(const char*& First, const char*& Last)
 {
     TrimBlanks(First, Last);
     if (Last - First >= 2 && (*First == '"' || *First == '\'') && Last[-1] == *First) {
@@ -44,7 +51,7 @@ AnsiString ValueOf(const char* First, const char* Last)
     }
     std::size_t Length = std::min<std::size_t>(Last - First, TIniReader::MaxValueLength);
     if (const void* Nul = std::memchr(First, 0, Length)) Length = static_cast<const char*>(Nul) - First;
-    return AnsiString(First, Length);
+    Last = First + Length;
 }
 
 }  // namespace
@@ -71,14 +78,7 @@ bool TIniReader::Find(const AnsiString& Section, const AnsiString& Ident, AnsiSt
         if (ParseNextLine()) Found = Sections.find(SectionName);
     if (Found == Sections.end()) return false;
 
-    const AnsiString KeyName = NameOf(Ident);
-    for (const auto& Key : Found->second) {
-        if (Key.first == KeyName) {
-            Value = Key.second;
-            return true;
-        }
-    }
-    return false;
+    return Found->second.Find(NameOf(Ident), Value);
 }
 
 // Handles one line; true when it was a section header.
@@ -99,13 +99,40 @@ bool TIniReader::ParseNextLine()
 
     if (*First == '[') {
         // The name ends at the first ']'; without one it is the rest of the line.
-        auto Added = Sections.emplace(NameOf(First + 1, std::find(First + 1, Last, ']')), TKeys());
+        auto Added = Sections.emplace(NameOf(First + 1, std::find(First + 1, Last, ']')), TSection());
         Current = Added.second ? &Added.first->second : nullptr;
         return true;
     }
     if (Current) {
         const char* Equals = std::find(First, Last, '=');
-        if (Equals != Last) Current->emplace_back(NameOf(First, Equals), ValueOf(Equals + 1, Last));
+        if (Equals != Last) Current->Add(First, Equals, Last);
+    }
+    return false;
+}
+
+void TIniReader::TSection::Add(const char* First, const char* Equals, const char* Last)
+{
+    const char* NameLast = Equals;
+    TrimBlanks(First, NameLast);
+    const char* ValueFirst = Equals + 1;
+    NarrowToValue(ValueFirst, Last);
+    TKey Key;
+    Key.NameStart = Text.size();
+    Text.append(First, NameLast);
+    LowerCase(Text, Key.NameStart);
+    Key.ValueStart = Text.size();
+    Text.append(ValueFirst, Last);
+    Key.ValueEnd = Text.size();
+    Keys.push_back(Key);
+}
+
+bool TIniReader::TSection::Find(const AnsiString& Name, AnsiString& Value) const
+{
+    for (const TKey& Key : Keys) {
+        if (Text.compare(Key.NameStart, Key.ValueStart - Key.NameStart, Name) == 0) {
+            Value.assign(Text, Key.ValueStart, Key.ValueEnd - Key.ValueStart);
+            return true;
+        }
     }
     return false;
 }
@@ -157,23 +184,28 @@ bool TIniReader::Fill()
     return true;
 }
 
-// Up to Size bytes of text. The first chunk decides whether the file is UTF-16LE.
+// Up to Size bytes of text, 0 only at its end. The first bytes tell whether the file is UTF-16LE.
 std::size_t TIniReader::ReadChunk(char* Dest, std::size_t Size)
 {
-    if (!Started) {
-        Started = true;
-        const std::size_t Count = ReadFully(Dest, Size);
-        Utf16 = Count >= 2 && Dest[0] == '\xFF' && Dest[1] == '\xFE';
-        return Utf16 ? DecodeUtf16(Dest + 2, Count - 2, Dest) : Count;
+    for (;;) {
+        std::size_t Count = 0;
+        if (HoldsOddByte) {
+            Dest[Count++] = OddByte;
+            HoldsOddByte = false;
+        }
+        const std::size_t Got = ReadFully(Dest + Count, Size - Count);
+        if (Got == 0) return 0;
+        Count += Got;
+        std::size_t Bom = 0;
+        if (!Started) {
+            Started = true;
+            Utf16 = Count >= 2 && Dest[0] == '\xFF' && Dest[1] == '\xFE';
+            Bom = Utf16 ? 2 : 0;
+        }
+        if (!Utf16) return Count;
+        // A chunk may hold only the BOM or half a code unit: then read on.
+        if (const std::size_t Units = DecodeUtf16(Dest + Bom, Count - Bom, Dest)) return Units;
     }
-    if (!Utf16) return ReadFully(Dest, Size);
-    std::size_t Count = 0;
-    if (HoldsOddByte) {
-        Dest[Count++] = OddByte;
-        HoldsOddByte = false;
-    }
-    Count += ReadFully(Dest + Count, Size - Count);
-    return DecodeUtf16(Dest, Count, Dest);
 }
 
 std::size_t TIniReader::ReadFully(char* Dest, std::size_t Size)

@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <memory>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "AnsiString.h"
@@ -50,7 +49,16 @@ public:
     bool Find(const AnsiString& Section, const AnsiString& Ident, AnsiString& Value);
 
 private:
-    using TKeys = std::vector<std::pair<AnsiString, AnsiString>>;  // lower-case name, value; in file order
+    // The keys of a section in file order: their lower-case names and values back to back in one text.
+    struct TSection {
+        struct TKey {
+            std::size_t NameStart, ValueStart, ValueEnd;
+        };
+        AnsiString Text;
+        std::vector<TKey> Keys;
+        void Add(const char* First, const char* Equals, const char* Last);
+        bool Find(const AnsiString& Name, AnsiString& Value) const;
+    };
 
     bool ParseNextLine();
     bool NextLine(const char*& Line, std::size_t& Length);
@@ -71,8 +79,8 @@ private:
     bool Utf16 = false;
     bool HoldsOddByte = false;  // UTF-16: first half of a code unit that a read split
     char OddByte = 0;
-    std::unordered_map<AnsiString, TKeys> Sections;  // by lower-case name; the first section of each name
-    TKeys* Current = nullptr;                         // keys of the section being read, if it counts
+    std::unordered_map<AnsiString, TSection> Sections;  // by lower-case name; the first section of each name
+    TSection* Current = nullptr;                         // the section being read, if it counts
 };
 
 class TIniFileSource;

@@ -33,6 +33,7 @@ struct RulesFormProbe {
     void SaveSettings() { F.SaveSettings(); }
     void LoadSettings() { F.LoadSettings(); }
     void StartGame() { F.StartGame(); }
+    void ShowSystemError(unsigned long Code) { F.ShowSystemError(Code); }
 };
 
 class KesterlyApp {

@@ -1,0 +1,126 @@
+# Wine environment for a build folder.  Source it:  source scripts/wine-env.sh build/x64
+#
+# Exports WINEPREFIX=<build>/wineprefix (created with wineboot on first use),
+# WINEARCH, WINEDEBUG and WINEDLLOVERRIDES, makes sure an X display is there
+# (starts Xvfb when DISPLAY is unset or unreachable, or on :$KESTERLY_DISPLAY
+# when that is set), and keeps a persistent wineserver running so every wine
+# process starts fast.  Whatever it started is stopped when the shell exits.
+#
+# A caller may set WINEPREFIX_NAME to use another prefix folder inside the build
+# folder (scripts/run.sh uses "sandbox").
+
+kesterly_wine_env() {
+  local build=${1:?usage: source scripts/wine-env.sh <build folder>}
+  mkdir -p "$build"
+  build=$(cd "$build" && pwd)
+
+  export WINEPREFIX="$build/${WINEPREFIX_NAME:-wineprefix}"
+  export WINEARCH=win64
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+
+  kesterly_display "$build" || return 1
+  kesterly_wineserver || return 1
+}
+
+# True when DISPLAY names a local X server whose socket is there.  Remote
+# displays (host:N) are trusted as they are.
+kesterly_display_reachable() {
+  [[ -n ${DISPLAY:-} ]] || return 1
+  [[ $DISPLAY =~ ^:([0-9]+)(\.[0-9]+)?$ ]] || return 0
+  [[ -S /tmp/.X11-unix/X${BASH_REMATCH[1]} ]]
+}
+
+kesterly_display() {
+  if [[ -z ${KESTERLY_DISPLAY:-} ]] && kesterly_display_reachable; then
+    return 0
+  fi
+  local n first=${KESTERLY_DISPLAY:-100} last=${KESTERLY_DISPLAY:-199} i
+  for ((n = first; n <= last; n++)); do
+    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+    KESTERLY_XVFB_PID=$(Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 & echo $!)
+    for ((i = 0; i < 100; i++)); do
+      [[ -S /tmp/.X11-unix/X$n ]] && break
+      kill -0 "$KESTERLY_XVFB_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+    if [[ -S /tmp/.X11-unix/X$n ]] && kill -0 "$KESTERLY_XVFB_PID" 2>/dev/null; then
+      export DISPLAY=:$n
+      kesterly_wm_state "$1"
+      return 0
+    fi
+    kill "$KESTERLY_XVFB_PID" 2>/dev/null
+    KESTERLY_XVFB_PID=
+  done
+  echo "wine-env: could not start Xvfb on :$first..:$last (display in use?)" >&2
+  return 1
+}
+
+# Xvfb has no window manager: scripts/wm-state.c keeps the one property Wine
+# waits for (see there).  Built into the build folder on first use.
+kesterly_wm_state() {
+  local src exe=$1/wm-state
+  src="$(dirname "${BASH_SOURCE[0]}")/wm-state.c"
+  if [[ ! $exe -nt $src ]]; then
+    clang -O2 -o "$exe" "$src" -lX11 || { echo "wine-env: cannot build $exe" >&2; return 1; }
+  fi
+  KESTERLY_WMSTATE_PID=$("$exe" </dev/null >/dev/null 2>&1 & echo $!)
+}
+
+kesterly_wineserver() {
+  if [[ ! -f $WINEPREFIX/system.reg ]]; then
+    echo "wine-env: creating Wine prefix $WINEPREFIX (takes a few seconds)"
+    wineboot -i >/dev/null 2>&1 || { echo "wine-env: wineboot failed" >&2; return 1; }
+    # Let wineboot's own server finish writing the registry and exit, so that
+    # the persistent one below is ours.
+    wineserver -w
+  fi
+  local rc=0
+  wineserver -p >/dev/null 2>&1 || rc=$?
+  case $rc in
+    0) KESTERLY_WINESERVER_OWNED=1     # returns once its socket is ready
+       # Start Wine's resident processes (services, desktop) now, detached from
+       # our output: started by the first test they would inherit its stdout
+       # and keep ctest waiting for the end of the output.
+       wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+       kesterly_default_window_management ;;
+    2) ;;                              # another shell's server of this prefix: share it
+    *) echo "wine-env: wineserver -p failed ($rc)" >&2; return 1 ;;
+  esac
+}
+
+# Windows are managed as by default (a test prefix once had "Managed"="N",
+# under which Wine's activation differs from Windows').
+kesterly_default_window_management() {
+  grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null || return 0
+  wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f </dev/null >/dev/null 2>&1
+}
+
+kesterly_wine_cleanup() {
+  if [[ -n ${KESTERLY_WINESERVER_OWNED:-} ]]; then
+    wineserver -k >/dev/null 2>&1 || true
+    KESTERLY_WINESERVER_OWNED=
+  fi
+  if [[ -n ${KESTERLY_WMSTATE_PID:-} ]]; then
+    kill "$KESTERLY_WMSTATE_PID" 2>/dev/null || true
+    KESTERLY_WMSTATE_PID=
+  fi
+  if [[ -n ${KESTERLY_XVFB_PID:-} ]]; then
+    kill "$KESTERLY_XVFB_PID" 2>/dev/null || true
+    KESTERLY_XVFB_PID=
+  fi
+}
+
+kesterly_wine_env_prev_trap=$(trap -p EXIT)
+kesterly_wine_env_prev_trap=${kesterly_wine_env_prev_trap#trap -- }
+kesterly_wine_env_prev_trap=${kesterly_wine_env_prev_trap% EXIT}
+trap "kesterly_wine_cleanup${kesterly_wine_env_prev_trap:+; eval $kesterly_wine_env_prev_trap}" EXIT
+if [[ $- != *i* ]]; then
+  # A script killed by a signal runs its EXIT trap only if the signal makes it exit.
+  trap 'exit 129' HUP
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+fi
+unset kesterly_wine_env_prev_trap
+
+kesterly_wine_env "$@"

@@ -1,0 +1,284 @@
+// The whole program as a user meets it: kesterly.exe runs as its own process on the prefix's real
+// registry, the games are stand-in executables in install folders with blanks in their paths, and
+// every action is a mouse click or a key press sent to its windows.
+#include "Driver.h"
+#include "TestSupport.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+using namespace E2E;
+using namespace TestSupport;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+Strings Sorted(Strings items)
+{
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
+std::string WithoutClosingBackslash(const std::string& folder)
+{
+    return folder.substr(0, folder.size() - 1);
+}
+
+// A rules file of exactly `size` bytes: its [General] section, then comment lines.
+std::string RulesText(const std::string& general, size_t size)
+{
+    std::string text = "; rules file\r\n[General]\r\n" + general + "\r\n\r\n[Comments]\r\n";
+    for (size_t i = 0; text.size() < size; ++i)
+        text += i % 70 == 69 ? std::string("\r\n;") : std::string(1, static_cast<char>('A' + i * 11 % 26));
+    text.resize(size);
+    return text;
+}
+
+class EndToEnd : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The stand-in game shows a window only for the demo sandbox.
+        SetEnvironmentVariableA("KESTERLY_STUB_WINDOW", nullptr);
+        RulesFolder = Root.Folder("My Rules");
+        Root.Write("My Rules\\RA Classic.ini", RulesText("Name=Red Alert\r\nCrateMinimum=1", 300));
+        Veteran = Root.Write("My Rules\\Veteran.ini", RulesText("Name=Red Alert: Veteran Units", 5000));
+        Root.Write("My Rules\\OLD.INI", RulesText("CrateMinimum=3", 120));
+        Root.Write("My Rules\\TS Fast.ini", RulesText("Name=Tiberian Sun (fast build)", 200));
+        Root.Write("My Rules\\mix.ini", RulesText("Name=red alert mix", 100));
+        Root.Write("My Rules\\notes.ini", "Notes on these rules\r\n[Todo]\r\nName=Red Alert\r\n");
+        const std::string hidden = Root.Write("My Rules\\hidden.ini", RulesText("Name=Red Alert hidden", 100));
+        SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        Root.Folder("My Rules\\folder.ini");
+    }
+
+    void InstallTiberianSun()
+    {
+        TSFolder = Root.Folder("Westwood Games\\Tiberian Sun");
+        TS = std::make_unique<StubGame>(TSFolder, "Sun.exe");
+        RegistryKeys::SetString(RegistryKeys::TiberianSun, "InstallPath", TS->Path());
+    }
+
+    void InstallRedAlert()
+    {
+        RAFolder = Root.Folder("Westwood Games\\Red Alert");
+        RA = std::make_unique<StubGame>(RAFolder, "RA95.exe");
+        RegistryKeys::SetString(RegistryKeys::RedAlert, "InstallPath", RA->Path());
+    }
+
+    // Both games, the Red Alert tab remembered with the rules folder.
+    void InstallBothRedAlertRemembered()
+    {
+        InstallTiberianSun();
+        InstallRedAlert();
+        RegistryKeys::SetDword(RegistryKeys::Settings, "GameTab", 1);
+        RegistryKeys::SetString(RegistryKeys::Settings, "RARulesDir", RulesFolder);
+    }
+
+    std::unique_ptr<KesterlyProcess> Start()
+    {
+        char full[MAX_PATH];
+        GetFullPathNameA((ExeFolder() + "..\\kesterly.exe").c_str(), MAX_PATH, full, nullptr);
+        return std::make_unique<KesterlyProcess>(full);
+    }
+
+    static const Strings& RedAlertEntries()
+    {
+        static const Strings entries = {"OLD", "RA Classic", "Veteran: Veteran Units"};
+        return entries;
+    }
+
+    // Kesterly's registry keys come first, so they are put back after everything else is gone.
+    RegistryKeys Keys;
+    TempDir Root;
+    std::string RulesFolder, TSFolder, RAFolder, Veteran;
+    std::unique_ptr<StubGame> TS, RA;
+};
+
+TEST_F(EndToEnd, TypicalRoadInstallsChosenRulesStartsRedAlertAndRemembers)
+{
+    InstallBothRedAlertRemembered();
+    Root.Write("Westwood Games\\Red Alert\\Rules.ini", RulesText("Name=Red Alert old", 7000));
+    auto app = Start();
+    HWND list = app->Control(IDC_RULESLIST);
+    HWND run = app->Control(IDC_RUNBUTTON);
+
+    EXPECT_EQ(app->TabCaptions(), (Strings{"Tiberian SUN", "Red Alert"}));
+    EXPECT_EQ(app->TabSelection(), 1);
+    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_DIRTEXT)), RAFolder);
+    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_RULESDIR)), RulesFolder);
+    const Strings items = KesterlyProcess::ListItems(list);
+    ASSERT_EQ(Sorted(items), RedAlertEntries());
+    EXPECT_FALSE(IsWindowEnabled(run));
+
+    const int chosen = static_cast<int>(std::find(items.begin(), items.end(), "Veteran: Veteran Units") - items.begin());
+    app->ClickListItem(list, (chosen + 1) % 3);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run) != FALSE; }));
+    EXPECT_EQ(KesterlyProcess::ListSelection(list), chosen);
+    app->Click(run);
+
+    EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_EQ(Root.Read("Westwood Games\\Red Alert\\Rules.ini"), ReadWholeFile(Veteran));
+    const std::vector<TStubRecord> starts = RA->WaitForRecords(1);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].CommandLine, "\"" + RA->Path() + "\"");
+    EXPECT_EQ(starts[0].CurrentFolder, WithoutClosingBackslash(RAFolder));
+    EXPECT_EQ(starts[0].RulesSize, 5000);
+    EXPECT_TRUE(TS->Records().empty());
+    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "RARulesDir"), RulesFolder);
+    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "TSRulesDir"), TSFolder);
+    EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(1));
+}
+
+TEST_F(EndToEnd, RunNoRulesRemovesInstalledRulesAndStartsTheGame)
+{
+    InstallTiberianSun();
+    InstallRedAlert();
+    Root.Write("Westwood Games\\Tiberian Sun\\Rules.ini", RulesText("Name=Tiberian Sun old", 400));
+    auto app = Start();
+    ASSERT_EQ(app->TabSelection(), 0);
+    // No settings yet: the rules folder is the install folder.
+    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_RULESDIR)), TSFolder);
+
+    app->Click(app->Control(IDC_NORULESBUTTON));
+
+    EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_FALSE(Root.Exists("Westwood Games\\Tiberian Sun\\Rules.ini"));
+    const std::vector<TStubRecord> starts = TS->WaitForRecords(1);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].CommandLine, "\"" + TS->Path() + "\"");
+    EXPECT_EQ(starts[0].CurrentFolder, WithoutClosingBackslash(TSFolder));
+    EXPECT_FALSE(starts[0].RulesExists);
+    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "TSRulesDir"), TSFolder);
+    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "RARulesDir"), RAFolder);
+    EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(0));
+}
+
+TEST_F(EndToEnd, QuitSavesTheRememberedSettingsButNotAFolderJustTyped)
+{
+    InstallBothRedAlertRemembered();
+    auto app = Start();
+    HWND edit = app->Control(IDC_RULESDIR);
+    HWND list = app->Control(IDC_RULESLIST);
+    ASSERT_EQ(Sorted(KesterlyProcess::ListItems(list)), RedAlertEntries());
+
+    app->PressOn(edit, VK_END);
+    app->Type(edit, "Other\\");
+    ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(edit) == RulesFolder + "Other\\"; }));
+    EXPECT_TRUE(WaitUntil([&] { return KesterlyProcess::ListItems(list).empty(); }));
+    app->Click(app->Control(IDC_QUITBUTTON));
+
+    EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "RARulesDir"), RulesFolder);
+    EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(1));
+    EXPECT_TRUE(TS->Records().empty());
+    EXPECT_TRUE(RA->Records().empty());
+}
+
+TEST_F(EndToEnd, CloseBoxAfterATabChangeSavesBothFoldersAndTheNewTab)
+{
+    InstallBothRedAlertRemembered();
+    auto app = Start();
+
+    app->ClickTab(0);
+    ASSERT_TRUE(WaitUntil([&] { return app->TabSelection() == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(app->Control(IDC_DIRTEXT)) == TSFolder; }));
+    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_RULESDIR)), TSFolder);
+    PostMessageW(app->MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
+
+    EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "RARulesDir"), RulesFolder);
+    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "TSRulesDir"), TSFolder);
+    EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(0));
+    EXPECT_TRUE(TS->Records().empty());
+    EXPECT_TRUE(RA->Records().empty());
+}
+
+TEST_F(EndToEnd, EscapeOpensTheAboutBoxAndOkReturnsToAnUnchangedWindow)
+{
+    InstallBothRedAlertRemembered();
+    auto app = Start();
+    HWND list = app->Control(IDC_RULESLIST);
+    HWND run = app->Control(IDC_RUNBUTTON);
+    app->ClickListItem(list, 1);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run) != FALSE; }));
+    const Strings items = KesterlyProcess::ListItems(list);
+
+    app->Press(VK_ESCAPE);
+    HWND about = app->WaitForDialog("About...");
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_VERSION, about)), "Version 2.1.4");
+    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_PRODUCTNAME, about)), "Kesterly");
+    EXPECT_FALSE(IsWindowEnabled(app->MainWindow()));  // modal
+    app->Click(app->Control(IDC_OKBUTTON, about));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(about); }));
+
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(app->MainWindow()) != FALSE; }));
+    EXPECT_EQ(app->TabCaptions(), (Strings{"Tiberian SUN", "Red Alert"}));
+    EXPECT_EQ(app->TabSelection(), 1);
+    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_RULESDIR)), RulesFolder);
+    EXPECT_EQ(KesterlyProcess::ListItems(list), items);
+    EXPECT_EQ(KesterlyProcess::ListSelection(list), 1);
+    EXPECT_TRUE(IsWindowEnabled(run));
+    app->Click(app->Control(IDC_QUITBUTTON));
+    EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+}
+
+TEST_F(EndToEnd, BrowseOpensOnTheCurrentFolderAndOkRescansIt)
+{
+    InstallBothRedAlertRemembered();
+    auto app = Start();
+    HWND list = app->Control(IDC_RULESLIST);
+
+    app->Click(app->Control(IDC_BROWSEBUTTON));
+    HWND chooser = app->WaitForDialog("Select Rules Directory");
+    ASSERT_NE(chooser, nullptr);
+    HWND folders = app->Control(IDC_DIRLISTBOX, chooser);
+    ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::ListSelection(folders) >= 0; }));
+    const Strings shown = KesterlyProcess::ListItems(folders);
+    const int current = KesterlyProcess::ListSelection(folders);
+    ASSERT_LT(current, static_cast<int>(shown.size()));
+    EXPECT_EQ(shown[current], "My Rules");
+    EXPECT_EQ(shown[0].substr(0, 2), RulesFolder.substr(0, 2));  // the drive's root comes first
+
+    // A rules file that arrives while the chooser is open is found by the rescan after OK.
+    Root.Write("My Rules\\New.ini", RulesText("Name=Red Alert (new)", 150));
+    app->Click(app->Control(IDC_OKBTN, chooser));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(chooser); }));
+    ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::ListItems(list).size() == 4; }));
+    Strings expected = RedAlertEntries();
+    expected.push_back("New (new)");
+    EXPECT_EQ(Sorted(KesterlyProcess::ListItems(list)), Sorted(expected));
+    EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, KesterlyProcess::Text(app->Control(IDC_RULESDIR)).c_str(),
+                             -1, RulesFolder.c_str(), -1),
+              CSTR_EQUAL);
+
+    app->Click(app->Control(IDC_QUITBUTTON));
+    EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+}
+
+TEST_F(EndToEnd, WithoutGamesTheWindowSaysSoAndOnlyAboutAndQuitWork)
+{
+    auto app = Start();
+
+    EXPECT_TRUE(app->TabCaptions().empty());
+    HWND notFound = app->Control(IDC_NOTFOUND);
+    EXPECT_TRUE(IsWindowVisible(notFound));
+    EXPECT_EQ(KesterlyProcess::Text(notFound), "No Supported Games Found");
+    EXPECT_FALSE(IsWindowEnabled(app->Control(IDC_RUNBUTTON)));
+    EXPECT_FALSE(IsWindowEnabled(app->Control(IDC_NORULESBUTTON)));
+    EXPECT_FALSE(IsWindowVisible(app->Control(IDC_RULESLIST)));
+    EXPECT_FALSE(IsWindowVisible(app->Control(IDC_RULESDIR)));
+    EXPECT_FALSE(IsWindowVisible(app->Control(IDC_BROWSEBUTTON)));
+    EXPECT_TRUE(IsWindowVisible(app->Control(IDC_ABOUTBUTTON)));
+
+    app->Click(app->Control(IDC_QUITBUTTON));
+    EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(0xFFFFFFFF));
+}
+
+}  // namespace

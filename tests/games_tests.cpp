@@ -1,0 +1,341 @@
+// Game detection from the registry, the game tabs, and the window without any game.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "AppFixture.h"
+#include "Registry.h"
+#include "TestSupport.h"
+#include "resource.h"
+
+using namespace TestSupport;
+
+namespace {
+
+const char TSKey[] = "Software\\Westwood\\Tiberian Sun";
+const char RAKey[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
+const char SettingsKey[] = "Software\\Halvek\\Kesterly";
+
+std::vector<std::string> Items(const TListBox& List)
+{
+    std::vector<std::string> Result;
+    for (int Index = 0; Index < List.Items.Count(); ++Index)
+        Result.push_back(List.Items[Index]);
+    return Result;
+}
+
+std::vector<std::string> TabCaptions(const TTabControl& Tabs)
+{
+    std::vector<std::string> Result;
+    for (int Index = 0; Index < Tabs.Tabs.Count(); ++Index)
+        Result.push_back(Tabs.Tabs[Index]);
+    return Result;
+}
+
+// The colour the dialog paints a static control's text with.
+COLORREF PaintedTextColor(const TWinControl& Control)
+{
+    HDC Dc = GetDC(Control.Handle);
+    SendMessageA(GetParent(Control.Handle), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(Dc),
+                 reinterpret_cast<LPARAM>(Control.Handle));
+    const COLORREF Color = GetTextColor(Dc);
+    ReleaseDC(Control.Handle, Dc);
+    return Color;
+}
+
+// What the registry layer says when "InstallPath" of Key is read as text.
+std::string ReadStringError(const char* Key)
+{
+    TRegistry Registry(KEY_READ);
+    Registry.RootKey = HKEY_LOCAL_MACHINE;
+    if (!Registry.OpenKey(Key, false))
+        return "(key missing)";
+    try {
+        Registry.ReadString("InstallPath");
+    } catch (const ERegistryException& E) {
+        return E.Message;
+    }
+    return "(no error)";
+}
+
+// How a game's "InstallPath" stands in the registry.
+struct TInstall {
+    enum { Absent, KeyOnly, Text, Dword, Binary } Kind;
+    const char* Path;
+};
+const TInstall Absent{TInstall::Absent, ""};
+
+void Put(RegistrySandbox& Registry, const char* Key, const TInstall& Install)
+{
+    switch (Install.Kind) {
+    case TInstall::Absent: break;
+    case TInstall::KeyOnly: Registry.CreateKey(Key); break;
+    case TInstall::Text: Registry.SetString(Key, "InstallPath", Install.Path); break;
+    case TInstall::Dword: Registry.SetDword(Key, "InstallPath", 7); break;
+    case TInstall::Binary: Registry.SetValue(Key, "InstallPath", REG_BINARY, "C:\\x"); break;
+    }
+}
+
+bool Broken(const TInstall& Install)
+{
+    return Install.Kind == TInstall::Dword || Install.Kind == TInstall::Binary;
+}
+
+struct TDetectionCase {
+    const char* Name;
+    TInstall TS, RA;
+    std::vector<std::string> Tabs;
+    std::string TSDir, TSExe, RADir, RAExe;
+};
+void PrintTo(const TDetectionCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class Detection : public testing::TestWithParam<TDetectionCase> {};
+
+TEST_P(Detection, TabsFoldersAndMessages)
+{
+    const TDetectionCase& Case = GetParam();
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    Put(Registry, TSKey, Case.TS);
+    Put(Registry, RAKey, Case.RA);
+    std::vector<std::string> Expected;
+    for (const auto& [Key, Install] : {std::make_pair(TSKey, Case.TS), std::make_pair(RAKey, Case.RA)})
+        if (Broken(Install))
+            Expected.push_back(ReadStringError(Key));
+    KesterlyApp App;
+    App.Start();
+
+    EXPECT_EQ(TabCaptions(App.Form().GameTab), Case.Tabs);
+    EXPECT_EQ(App.Form().GameTab.TabIndex(), Case.Tabs.empty() ? -1 : 0);
+    RulesFormProbe Probe = App.Probe();
+    EXPECT_EQ(Probe.TSGameDir(), Case.TSDir);
+    EXPECT_EQ(Probe.TSGameExe(), Case.TSExe);
+    EXPECT_EQ(Probe.RAGameDir(), Case.RADir);
+    EXPECT_EQ(Probe.RAGameExe(), Case.RAExe);
+    ASSERT_EQ(Boxes.Boxes().size(), Expected.size());
+    for (size_t Index = 0; Index < Expected.size(); ++Index) {
+        EXPECT_EQ(Boxes.Boxes()[Index].Text, Expected[Index]);
+        EXPECT_EQ(Boxes.Boxes()[Index].Caption, "Kesterly");
+        EXPECT_EQ(Boxes.Boxes()[Index].Buttons.size(), 1u);
+    }
+}
+
+const char TSPath[] = "C:\\Westwood\\Tiberian Sun\\Sun.exe";
+const char RAPath[] = "C:\\Westwood\\Red Alert\\RA95.exe";
+const char TSDir[] = "C:\\Westwood\\Tiberian Sun\\";
+const char RADir[] = "C:\\Westwood\\Red Alert\\";
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, Detection,
+    testing::Values(
+        TDetectionCase{"Both", {TInstall::Text, TSPath}, {TInstall::Text, RAPath}, {"Tiberian SUN", "Red Alert"},
+                       TSDir, "Sun.exe", RADir, "RA95.exe"},
+        TDetectionCase{"TiberianSunAlone", {TInstall::Text, TSPath}, Absent, {"Tiberian SUN"}, TSDir, "Sun.exe", "", ""},
+        TDetectionCase{"RedAlertAlone", Absent, {TInstall::Text, RAPath}, {"Red Alert"}, "", "", RADir, "RA95.exe"},
+        TDetectionCase{"Neither", Absent, Absent, {}, "", "", "", ""},
+        TDetectionCase{"KeysWithoutValue", {TInstall::KeyOnly, ""}, {TInstall::KeyOnly, ""}, {}, "", "", "", ""},
+        TDetectionCase{"EmptyInstallPath", {TInstall::Text, ""}, {TInstall::Text, RAPath}, {"Red Alert"}, "", "",
+                       RADir, "RA95.exe"},
+        TDetectionCase{"NoBackslash", {TInstall::Text, "Sun.exe"}, {TInstall::Text, "RA95.exe"},
+                       {"Tiberian SUN", "Red Alert"}, "", "Sun.exe", "", "RA95.exe"},
+        // The folder ends at the last backslash, whatever the length of the executable's name.
+        TDetectionCase{"LongNameUnderTiberianSun", {TInstall::Text, "C:\\Games\\TS\\ABCD.exe"},
+                       {TInstall::Text, "C:\\Games\\RA\\Game.exe"}, {"Tiberian SUN", "Red Alert"}, "C:\\Games\\TS\\",
+                       "ABCD.exe", "C:\\Games\\RA\\", "Game.exe"},
+        TDetectionCase{"TiberianSunNotText", {TInstall::Dword, ""}, {TInstall::Text, RAPath}, {"Red Alert"}, "", "",
+                       RADir, "RA95.exe"},
+        TDetectionCase{"RedAlertNotText", {TInstall::Text, TSPath}, {TInstall::Binary, ""}, {"Tiberian SUN"}, TSDir,
+                       "Sun.exe", "", ""},
+        TDetectionCase{"NeitherIsText", {TInstall::Binary, ""}, {TInstall::Dword, ""}, {}, "", "", "", ""}),
+    [](const testing::TestParamInfo<TDetectionCase>& Info) { return std::string(Info.param.Name); });
+
+struct TProfileCase {
+    const char* Name;
+    const char* Key;
+    const char* Tab;
+    COLORREF Color;
+    const char* NamePrefix;
+    const char* MarkerKey;
+};
+void PrintTo(const TProfileCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class Profile : public testing::TestWithParam<TProfileCase> {};
+
+TEST_P(Profile, OnlyGameInstalledIsShownOnTabZero)
+{
+    const TProfileCase& Case = GetParam();
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    Registry.SetString(Case.Key, "InstallPath", "C:\\Games\\Here\\Play.exe");
+    KesterlyApp App;
+    App.Start();
+
+    TRulesForm& Form = App.Form();
+    RulesFormProbe Probe = App.Probe();
+    EXPECT_EQ(TabCaptions(Form.GameTab), std::vector<std::string>{Case.Tab});
+    EXPECT_EQ(Form.GameTab.TabIndex(), 0);
+    EXPECT_EQ(Form.DirText.Caption(), "C:\\Games\\Here\\");
+    EXPECT_EQ(PaintedTextColor(Form.DirText), Case.Color);
+    EXPECT_EQ(Probe.GameDir(), "C:\\Games\\Here\\");
+    EXPECT_EQ(Probe.GameExe(), "Play.exe");
+    EXPECT_EQ(Probe.IniSection(), "General");
+    EXPECT_EQ(Probe.NameKey(), "Name");
+    EXPECT_EQ(Probe.NamePrefix(), Case.NamePrefix);
+    EXPECT_EQ(Probe.MarkerKey(), Case.MarkerKey);
+    EXPECT_EQ(Form.RulesDir.Text(), "C:\\Games\\Here\\");
+    EXPECT_TRUE(Form.NoRulesButton.Enabled());
+    EXPECT_FALSE(Form.RunButton.Enabled());
+    EXPECT_FALSE(Form.NotFound.Visible());
+    EXPECT_TRUE(Boxes.Boxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Games, Profile,
+                         testing::Values(TProfileCase{"TiberianSun", TSKey, "Tiberian SUN", RGB(0, 0, 128), "Tiberian Sun", "Name"},
+                                         TProfileCase{"RedAlert", RAKey, "Red Alert", RGB(128, 0, 0), "Red Alert", "CrateMinimum"}),
+                         [](const testing::TestParamInfo<TProfileCase>& Info) { return std::string(Info.param.Name); });
+
+// Both games installed, each with a rules folder of its own; Red Alert was shown last.
+class TabSwitching : public testing::Test {
+protected:
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    TempDir Dir;
+    std::string TSInstall = Dir.Folder("TS"), RAInstall = Dir.Folder("RA");
+    std::string TSRules = Dir.Folder("TSRules"), RARules = Dir.Folder("RARules");
+
+    void SetUp() override
+    {
+        Registry.SetString(TSKey, "InstallPath", TSInstall + "Sun.exe");
+        Registry.SetString(RAKey, "InstallPath", RAInstall + "RA95.exe");
+        Registry.SetString(SettingsKey, "TSRulesDir", TSRules);
+        Registry.SetString(SettingsKey, "RARulesDir", RARules);
+        Registry.SetDword(SettingsKey, "GameTab", 1);
+        Dir.Write("TSRules\\Alpha.ini", "[General]\r\nName=Tiberian Sun Alpha\r\n");
+        Dir.Write("RARules\\Bravo.ini", "[General]\r\nCrateMinimum=3\r\n");
+    }
+
+    static void Retype(KesterlyApp& App, const std::string& Text)
+    {
+        App.Focus(App.Form().RulesDir);  // the dialog manager selects the whole text
+        App.Type(Text);
+    }
+};
+
+TEST_F(TabSwitching, LeavingStoresTheFolderAndEnteringAppliesTheOtherGame)
+{
+    KesterlyApp App;
+    App.Start();
+    TRulesForm& Form = App.Form();
+    RulesFormProbe Probe = App.Probe();
+    ASSERT_EQ(Form.GameTab.TabIndex(), 1);
+    EXPECT_EQ(Items(Form.NameList), std::vector<std::string>{"Bravo.ini"});
+    App.ClickRule(0);
+    ASSERT_TRUE(Form.RunButton.Enabled());
+
+    const std::string Edited = RARules + "..\\RARules\\";
+    Retype(App, Edited);
+    App.ClickTab(0);
+    EXPECT_EQ(Form.GameTab.TabIndex(), 0);
+    EXPECT_EQ(Probe.RARulesFolder(), Edited);
+    EXPECT_FALSE(Form.RunButton.Enabled());
+    EXPECT_TRUE(Form.NoRulesButton.Enabled());
+    EXPECT_EQ(Form.RulesDir.Text(), TSRules);
+    EXPECT_EQ(Form.DirText.Caption(), TSInstall);
+    EXPECT_EQ(PaintedTextColor(Form.DirText), RGB(0, 0, 128));
+    EXPECT_EQ(Probe.GameDir(), TSInstall);
+    EXPECT_EQ(Probe.GameExe(), "Sun.exe");
+    EXPECT_EQ(Probe.MarkerKey(), "Name");
+    EXPECT_EQ(Items(Form.NameList), std::vector<std::string>{"Alpha.ini"});
+
+    // Coming back shows the folder as typed, and scans it afresh.
+    Dir.Write("RARules\\Charlie.ini", "[General]\r\nName=Red Alert Charlie\r\n");
+    App.ClickTab(1);
+    EXPECT_EQ(Form.RulesDir.Text(), Edited);
+    EXPECT_EQ(Probe.CurrentRulesFolder(), Edited);
+    EXPECT_EQ(Items(Form.NameList), (std::vector<std::string>{"Bravo.ini", "Charlie.ini"}));
+    EXPECT_EQ(Probe.TSRulesFolder(), TSRules);
+    EXPECT_EQ(Probe.MarkerKey(), "CrateMinimum");
+    EXPECT_TRUE(Boxes.Boxes().empty());
+}
+
+TEST_F(TabSwitching, FolderWithoutBackslashIsStoredAsTypedAndListsNothing)
+{
+    KesterlyApp App;
+    App.Start();
+    TRulesForm& Form = App.Form();
+    App.ClickTab(0);
+    const std::string Typed = TSRules.substr(0, TSRules.size() - 1);
+    Retype(App, Typed);
+    EXPECT_EQ(Form.RulesDir.Text(), Typed);
+    EXPECT_EQ(Form.RulesList.Items.Count(), 0);
+
+    App.ClickTab(1);
+    EXPECT_EQ(App.Probe().TSRulesFolder(), Typed);
+    EXPECT_EQ(Items(Form.NameList), std::vector<std::string>{"Bravo.ini"});
+    App.ClickTab(0);
+    EXPECT_EQ(Form.RulesDir.Text(), Typed);
+    EXPECT_EQ(Form.RulesList.Items.Count(), 0);
+    EXPECT_EQ(Form.NameList.Items.Count(), 0);
+    EXPECT_TRUE(Form.NoRulesButton.Enabled());
+}
+
+TEST(NoGames, WindowShowsOnlyTheNotice)
+{
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    KesterlyApp App;
+    App.Start();
+    TRulesForm& Form = App.Form();
+    RulesFormProbe Probe = App.Probe();
+
+    EXPECT_EQ(Form.GameTab.Tabs.Count(), 0);
+    EXPECT_EQ(Form.GameTab.TabIndex(), -1);
+    EXPECT_TRUE(Form.NotFound.Visible());
+    EXPECT_EQ(Form.NotFound.Caption(), "No Supported Games Found");
+    for (const TWinControl* Hidden : std::vector<const TWinControl*>{&Form.RuleDirLabel, &Form.DirText,
+                                                                      &Form.Information, &Form.RulesList,
+                                                                      &Form.NameList, &Form.BrowseButton, &Form.RulesDir})
+        EXPECT_FALSE(Hidden->Visible()) << GetDlgCtrlID(Hidden->Handle);
+    EXPECT_FALSE(Form.RunButton.Enabled());
+    EXPECT_FALSE(Form.NoRulesButton.Enabled());
+    EXPECT_TRUE(Form.AboutButton.Enabled());
+    EXPECT_TRUE(Form.QuitButton.Enabled());
+    EXPECT_EQ(Form.RulesDir.Text(), "Urk!");
+    EXPECT_EQ(Form.RulesList.Items.Count(), 0);
+    EXPECT_EQ(Form.NameList.Items.Count(), 0);
+    for (const AnsiString* Field : {&Probe.GameDir(), &Probe.GameExe(), &Probe.IniSection(), &Probe.NameKey(),
+                                    &Probe.NamePrefix(), &Probe.MarkerKey(), &Probe.CurrentRulesFolder()})
+        EXPECT_EQ(*Field, "");
+    EXPECT_TRUE(Boxes.Boxes().empty());
+}
+
+TEST(NoGames, EnterDoesNothingWhileAboutAndQuitWork)
+{
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    KesterlyApp App;
+    App.Start();
+    TRulesForm& Form = App.Form();
+
+    App.Focus(Form.GameTab);
+    App.Press(VK_RETURN);
+    EXPECT_FALSE(App.Terminated());
+    EXPECT_TRUE(Boxes.Boxes().empty());
+
+    HWND Shown = nullptr;
+    Boxes.OnDialog([&](HWND Dialog) {
+        Shown = Dialog;
+        PostMessageA(GetDlgItem(Dialog, IDC_OKBUTTON), BM_CLICK, 0, 0);
+    });
+    App.Click(Form.AboutButton);
+    EXPECT_EQ(Shown, AboutForm->Handle);
+    EXPECT_FALSE(AboutForm->Visible());
+    EXPECT_TRUE(Form.NotFound.Visible());
+
+    App.Click(Form.QuitButton);
+    EXPECT_TRUE(App.Terminated());
+    EXPECT_TRUE(Boxes.Boxes().empty());
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+#include "TestSupport.h"
+
+#include <stdexcept>
+
+namespace TestSupport {
+
+std::string ExeFolder()
+{
+    char path[MAX_PATH];
+    std::string exe(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+    return exe.substr(0, exe.rfind('\\') + 1);
+}
+
+std::string WindowsPath(std::string path)
+{
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string ErrorText(DWORD code)
+{
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = std::to_string(code) + (text ? std::string(" ") + text : std::string());
+    LocalFree(text);
+    return result.substr(0, result.find_last_not_of("\r\n ") + 1);
+}
+
+void MakeFolders(const std::string& path)
+{
+    for (size_t end = path.find('\\', 3); ; end = path.find('\\', end + 1)) {
+        std::string part = path.substr(0, end);
+        DWORD attributes = GetFileAttributesA(part.c_str());
+        bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        if (!part.empty() && !isFolder && !CreateDirectoryA(part.c_str(), nullptr))
+            throw std::runtime_error("cannot create " + part + ": " + ErrorText(GetLastError()));
+        if (end == std::string::npos)
+            return;
+    }
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot open " + path + ": " + ErrorText(GetLastError()));
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    BOOL ok = bytes.empty() || ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    if (!ok)
+        throw std::runtime_error("cannot read " + path);
+    bytes.resize(read);
+    return bytes;
+}
+
+static void DeleteTree(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = folder + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(path + "\\");
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+TempDir::TempDir()
+{
+    static LONG counter = 0;
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    FPath = std::string(temp) + "kesterly-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(InterlockedIncrement(&counter)) + "\\";
+    DeleteTree(FPath);
+    MakeFolders(FPath.substr(0, FPath.size() - 1));
+}
+
+TempDir::~TempDir()
+{
+    DeleteTree(FPath);
+}
+
+std::string TempDir::Write(const std::string& name, const std::string& bytes) const
+{
+    std::string path = FPath + name;
+    size_t slash = path.rfind('\\');
+    MakeFolders(path.substr(0, slash));
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot write " + path + ": " + ErrorText(GetLastError()));
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    if (!ok || written != bytes.size())
+        throw std::runtime_error("cannot write " + path);
+    return path;
+}
+
+std::string TempDir::Read(const std::string& name) const
+{
+    return ReadWholeFile(FPath + name);
+}
+
+bool TempDir::Exists(const std::string& name) const
+{
+    return GetFileAttributesA((FPath + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string TempDir::Folder(const std::string& name) const
+{
+    MakeFolders(FPath + name);
+    return FPath + name + "\\";
+}
+
+}  // namespace TestSupport

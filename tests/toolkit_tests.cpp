@@ -1,0 +1,403 @@
+// What the main window relies on from the toolkit, on the real controls; the window's caption,
+// keyboard and About box.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "AppFixture.h"
+#include "TestSupport.h"
+#include "resource.h"
+
+using namespace TestSupport;
+
+namespace {
+
+const char TSKey[] = "Software\\Westwood\\Tiberian Sun";
+const char RAKey[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
+const char SettingsKey[] = "Software\\Halvek\\Kesterly";
+
+std::vector<std::string> Items(const TListBox& List)
+{
+    std::vector<std::string> Result;
+    for (int Index = 0; Index < List.Items.Count(); ++Index)
+        Result.push_back(List.Items[Index]);
+    return Result;
+}
+
+// The next dialog shown gets a click on one of its buttons; Shown tells which dialog it was.
+void ClickInNextDialog(MessageBoxWatcher& Boxes, int ButtonId, HWND& Shown)
+{
+    Boxes.OnDialog([ButtonId, &Shown](HWND Dialog) {
+        Shown = Dialog;
+        PostMessageA(GetDlgItem(Dialog, ButtonId), BM_CLICK, 0, 0);
+    });
+}
+
+// The main window's controls without its handlers: the toolkit alone.
+class BareWindow : public testing::Test {
+protected:
+    MessageBoxWatcher Boxes;
+    KesterlyApp App;
+    TRulesForm& Form = App.Form();
+
+    void SetUp() override
+    {
+        Form.OnActivate = nullptr;
+        Form.GameTab.OnChange = nullptr;
+        Form.GameTab.OnChanging = nullptr;
+        Form.RulesDir.OnChange = nullptr;
+        App.Start();
+    }
+};
+
+TEST_F(BareWindow, TabsAreSelectedFromCodeSilentlyAndChangedByTheUserWithNotice)
+{
+    TTabControl& Tabs = Form.GameTab;
+    std::vector<std::string> Events;
+    Tabs.OnChanging = [&](TObject*, bool&) { Events.push_back("changing " + std::to_string(Tabs.TabIndex())); };
+    Tabs.OnChange = [&](TObject*) { Events.push_back("change " + std::to_string(Tabs.TabIndex())); };
+
+    EXPECT_EQ(Tabs.TabIndex(), -1);
+    Tabs.SetTabIndex(0);
+    EXPECT_EQ(Tabs.TabIndex(), -1);
+    Tabs.Tabs.Add("One");
+    EXPECT_EQ(Tabs.TabIndex(), 0);
+    Tabs.Tabs.Add("Two");
+    Tabs.Tabs.Add("Three");
+    EXPECT_EQ(Tabs.TabIndex(), 0);
+    Tabs.SetTabIndex(2);
+    EXPECT_EQ(Tabs.TabIndex(), 2);
+    for (int Outside : {3, 100, -1, -2}) {
+        Tabs.SetTabIndex(Outside);
+        EXPECT_EQ(Tabs.TabIndex(), 2) << Outside;
+    }
+    App.Pump();
+    EXPECT_TRUE(Events.empty());
+
+    App.ClickTab(1);
+    EXPECT_EQ(Events, (std::vector<std::string>{"changing 2", "change 1"}));
+    Events.clear();
+    App.Focus(Tabs);
+    App.Press(VK_RIGHT);
+    EXPECT_EQ(Events, (std::vector<std::string>{"changing 1", "change 2"}));
+    EXPECT_EQ(Tabs.Tabs.IndexOf("Two"), 1);
+    EXPECT_EQ(Tabs.Tabs.IndexOf("two"), -1);
+}
+
+TEST_F(BareWindow, EditTextFromCodeRaisesChangeAtOnceUnmodified)
+{
+    TEdit& Edit = Form.RulesDir;
+    bool InsideSetText = false;
+    std::vector<std::tuple<bool, bool, std::string>> Changes;  // inside SetText, modified, text
+    Edit.OnChange = [&](TObject*) { Changes.emplace_back(InsideSetText, Edit.Modified(), Edit.Text()); };
+
+    InsideSetText = true;
+    Edit.SetText("C:\\One\\");
+    Edit.SetText("C:\\One\\");  // the same text again
+    InsideSetText = false;
+    using Change = std::tuple<bool, bool, std::string>;
+    EXPECT_EQ(Changes, (std::vector<Change>{{true, false, "C:\\One\\"}, {true, false, "C:\\One\\"}}));
+
+    Changes.clear();
+    App.Focus(Edit);
+    App.Type("D:");
+    EXPECT_EQ(Changes, (std::vector<Change>{{false, true, "D"}, {false, true, "D:"}}));
+    EXPECT_TRUE(Edit.Modified());
+    Edit.SetText("E:\\");
+    EXPECT_FALSE(Edit.Modified());
+}
+
+struct TFailingHandler {
+    const char* Name;
+    std::function<void(TRulesForm&, std::function<void()>)> Bind;  // binds the throwing action
+    std::function<void(KesterlyApp&)> Raise;                          // raises the event
+    std::function<void()> Throw;
+    const char* Message;
+};
+void PrintTo(const TFailingHandler& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class HandlerException : public testing::TestWithParam<TFailingHandler> {};
+
+TEST_P(HandlerException, IsShownAndTheLoopGoesOn)
+{
+    const TFailingHandler& Case = GetParam();
+    MessageBoxWatcher Boxes;
+    KesterlyApp App;
+    TRulesForm& Form = App.Form();
+    Form.OnActivate = nullptr;
+    App.Start();
+    Form.GameTab.Tabs.Add("One");
+    Form.GameTab.Tabs.Add("Two");
+    Case.Bind(Form, Case.Throw);
+    int AboutClicks = 0;
+    Form.AboutButton.OnClick = [&](TObject*) { ++AboutClicks; };
+
+    Case.Raise(App);
+    App.Click(Form.AboutButton);
+    ASSERT_EQ(Boxes.Boxes().size(), 1u);
+    EXPECT_EQ(Boxes.Boxes()[0].Caption, "Kesterly");
+    EXPECT_EQ(Boxes.Boxes()[0].Text, Case.Message);
+    EXPECT_EQ(AboutClicks, 1);
+    EXPECT_FALSE(App.Terminated());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EventLoop, HandlerException,
+    testing::Values(
+        TFailingHandler{"ButtonClick",
+                        [](TRulesForm& Form, std::function<void()> Throw) {
+                            Form.QuitButton.OnClick = [Throw](TObject*) { Throw(); };
+                        },
+                        [](KesterlyApp& App) { App.Click(App.Form().QuitButton); },
+                        [] { throw Exception("The handler failed."); }, "The handler failed."},
+        TFailingHandler{"TabChange",
+                        [](TRulesForm& Form, std::function<void()> Throw) {
+                            Form.GameTab.OnChange = [Throw](TObject*) { Throw(); };
+                        },
+                        [](KesterlyApp& App) { App.ClickTab(1); },
+                        [] { throw std::runtime_error("Out of order."); }, "Out of order."}),
+    [](const testing::TestParamInfo<TFailingHandler>& Info) { return std::string(Info.param.Name); });
+
+TEST_F(BareWindow, ShowMessageIsCaptionedWithTheTitleAndHasOneOkButton)
+{
+    ShowMessage("Hello there.");
+    ASSERT_EQ(Boxes.Boxes().size(), 1u);
+    const TMessageBoxRecord& Box = Boxes.Boxes()[0];
+    EXPECT_EQ(Box.Caption, "Kesterly");
+    EXPECT_EQ(Box.Text, "Hello there.");
+    EXPECT_EQ(Box.Buttons, std::vector<std::string>{"OK"});
+    EXPECT_EQ(Box.Icon, 0u);
+    EXPECT_EQ(Box.Owner, Form.Handle);
+}
+
+// Both games installed, each with real folders; rules for Tiberian Sun.
+class Installed : public testing::Test {
+protected:
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    TempDir Dir;
+    std::string TSInstall = Dir.Folder("TS"), RAInstall = Dir.Folder("RA"), Rules = Dir.Folder("Rules");
+
+    void SetUp() override
+    {
+        Registry.SetString(TSKey, "InstallPath", TSInstall + "Sun.exe");
+        Registry.SetString(RAKey, "InstallPath", RAInstall + "RA95.exe");
+        Registry.SetString(SettingsKey, "TSRulesDir", Rules);
+        Registry.SetString(SettingsKey, "RARulesDir", Rules);
+        Registry.SetDword(SettingsKey, "GameTab", 0);
+        Dir.Write("Rules\\Alpha.ini", "[General]\r\nName=Tiberian Sun Alpha\r\n");
+        Dir.Write("Rules\\Bravo.ini", "[General]\r\nName=Red Alert Bravo\r\n");
+    }
+};
+
+TEST_F(Installed, ActivationSequenceRunsOnlyOnce)
+{
+    KesterlyApp App;
+    App.Start();
+    TRulesForm& Form = App.Form();
+    App.Focus(Form.RulesDir);
+    App.Type(RAInstall);
+    App.ClickTab(1);
+    ASSERT_EQ(App.Probe().TSRulesFolder(), RAInstall);
+    // Settings changed behind the program's back must not be loaded again.
+    Registry.SetString(SettingsKey, "TSRulesDir", TSInstall);
+    Registry.SetDword(SettingsKey, "GameTab", 0);
+
+    HWND About = nullptr, Chooser = nullptr;
+    ClickInNextDialog(Boxes, IDC_OKBUTTON, About);
+    App.Click(Form.AboutButton);
+    ClickInNextDialog(Boxes, IDC_CANCELBTN, Chooser);
+    App.Click(Form.BrowseButton);
+    ShowMessage("Between.");
+    HWND Other = CreateWindowExA(0, "STATIC", "Another program", WS_POPUP | WS_CAPTION | WS_VISIBLE, 10, 10, 200,
+                                 100, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(Other);
+    App.Pump();
+    SetForegroundWindow(Form.Handle);
+    App.Pump();
+    DestroyWindow(Other);
+
+    EXPECT_EQ(About, AboutForm->Handle);
+    EXPECT_EQ(Chooser, RulesDirForm->Handle);
+    EXPECT_EQ(Form.GameTab.Tabs.Count(), 2);
+    EXPECT_EQ(Form.GameTab.TabIndex(), 1);
+    EXPECT_EQ(App.Probe().TSRulesFolder(), RAInstall);
+    EXPECT_EQ(Form.RulesDir.Text(), Rules);
+    EXPECT_EQ(Boxes.Boxes().size(), 1u);
+}
+
+struct TCaptionCase {
+    const char* Name;
+    const char* Version;  // the About box's label, as designed when null
+    const char* Caption;
+};
+void PrintTo(const TCaptionCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class Caption : public testing::TestWithParam<TCaptionCase> {};
+
+TEST_P(Caption, CarriesTheAboutBoxVersion)
+{
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    KesterlyApp App;
+    if (GetParam().Version)
+        AboutForm->Version.SetCaption(GetParam().Version);
+    App.Start();
+    EXPECT_EQ(App.Form().Caption(), GetParam().Caption);
+}
+
+INSTANTIATE_TEST_SUITE_P(MainWindow, Caption,
+                         testing::Values(TCaptionCase{"AsDesigned", nullptr, "Kesterly (Version 2.1.4)"},
+                                         TCaptionCase{"Changed", "Version 3.0 beta", "Kesterly (Version 3.0 beta)"}),
+                         [](const testing::TestParamInfo<TCaptionCase>& Info) { return std::string(Info.param.Name); });
+
+// Enter clicks Run when it is enabled, else Run no Rules: seen in what the started game finds.
+struct TEnterCase {
+    const char* Name;
+    TWinControl& (*Focus)(TRulesForm&);
+    bool SelectRules;
+};
+void PrintTo(const TEnterCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+TWinControl& RulesDirOf(TRulesForm& Form) { return Form.RulesDir; }
+TWinControl& RulesListOf(TRulesForm& Form) { return Form.RulesList; }
+TWinControl& GameTabOf(TRulesForm& Form) { return Form.GameTab; }
+
+class EnterKey : public testing::TestWithParam<TEnterCase> {};
+
+TEST_P(EnterKey, ClicksTheFirstEnabledRunCommand)
+{
+    const TEnterCase& Case = GetParam();
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    TempDir Dir;
+    StubGame Game(Dir.Folder("TS"), "Sun.exe");
+    Dir.Write("TS\\Rules.ini", "old rules\r\n");
+    Dir.Write("Rules\\Alpha.ini", "[General]\r\nName=Tiberian Sun Alpha\r\n");
+    Registry.SetString(TSKey, "InstallPath", Game.Path());
+    Registry.SetString(SettingsKey, "TSRulesDir", Dir / "Rules\\");
+    Registry.SetDword(SettingsKey, "GameTab", 0);
+    KesterlyApp App;
+    App.Start();
+    TRulesForm& Form = App.Form();
+    if (Case.SelectRules)
+        App.ClickRule(0);
+    ASSERT_EQ(Form.RunButton.Enabled(), Case.SelectRules);
+    App.Focus(Case.Focus(Form));
+    App.Press(VK_RETURN);
+
+    EXPECT_TRUE(App.Terminated());
+    const std::vector<TStubRecord> Starts = Game.WaitForRecords(1);
+    ASSERT_EQ(Starts.size(), 1u);
+    EXPECT_EQ(Starts[0].RulesExists, Case.SelectRules);
+    EXPECT_EQ(Starts[0].RulesFirstLine, Case.SelectRules ? "[General]" : "");
+    EXPECT_TRUE(Boxes.Boxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MainWindow, EnterKey,
+    testing::Values(TEnterCase{"RulesDirRun", RulesDirOf, true}, TEnterCase{"RulesDirNoRules", RulesDirOf, false},
+                    TEnterCase{"RulesListRun", RulesListOf, true}, TEnterCase{"RulesListNoRules", RulesListOf, false},
+                    TEnterCase{"TabStripRun", GameTabOf, true}, TEnterCase{"TabStripNoRules", GameTabOf, false}),
+    [](const testing::TestParamInfo<TEnterCase>& Info) { return std::string(Info.param.Name); });
+
+TEST_F(Installed, EscapeOpensTheAboutBox)
+{
+    KesterlyApp App;
+    App.Start();
+    TRulesForm& Form = App.Form();
+    for (TWinControl* Focus : std::vector<TWinControl*>{&Form.RulesDir, &Form.RulesList, &Form.GameTab}) {
+        MessageBoxWatcher Watcher;  // a dialog is handed to an action on its first showing to a watcher
+        HWND Shown = nullptr;
+        ClickInNextDialog(Watcher, IDC_OKBUTTON, Shown);
+        App.Focus(*Focus);
+        App.Press(VK_ESCAPE);
+        EXPECT_EQ(Shown, AboutForm->Handle) << Focus->Id;
+        EXPECT_FALSE(AboutForm->Visible());
+    }
+    EXPECT_FALSE(App.Terminated());
+    EXPECT_TRUE(Boxes.Boxes().empty());
+}
+
+TEST_F(Installed, AcceleratorsOpenTheirDialogs)
+{
+    KesterlyApp App;
+    App.Start();
+    TRulesForm& Form = App.Form();
+    HWND Chooser = nullptr, About = nullptr;
+    ClickInNextDialog(Boxes, IDC_CANCELBTN, Chooser);
+    App.PressAlt('b');
+    EXPECT_EQ(Chooser, RulesDirForm->Handle);
+    EXPECT_EQ(Form.RulesDir.Text(), Rules);
+    EXPECT_EQ(App.Probe().CurrentRulesFolder(), Rules);
+    ClickInNextDialog(Boxes, IDC_OKBUTTON, About);
+    App.PressAlt('A');
+    EXPECT_EQ(About, AboutForm->Handle);
+    EXPECT_FALSE(App.Terminated());
+    App.PressAlt('q');
+    EXPECT_TRUE(App.Terminated());
+    EXPECT_TRUE(Boxes.Boxes().empty());
+}
+
+// How the About box is closed, and the result it ends with.
+struct TAboutClose {
+    const char* Name;
+    std::vector<std::pair<UINT, WPARAM>> Messages;  // posted to its OK button (WM_SYSCOMMAND: to the box)
+    int Result;
+};
+void PrintTo(const TAboutClose& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class AboutBox : public testing::TestWithParam<TAboutClose> {};
+
+TEST_P(AboutBox, Closes)
+{
+    MessageBoxWatcher Boxes;
+    KesterlyApp App;
+    App.Form().OnActivate = nullptr;
+    App.Start();
+    Boxes.OnDialog([Messages = GetParam().Messages](HWND Dialog) {
+        for (const auto& [Message, Param] : Messages)
+            PostMessageA(Message == WM_SYSCOMMAND ? Dialog : GetDlgItem(Dialog, IDC_OKBUTTON), Message, Param, 1);
+    });
+    EXPECT_EQ(AboutForm->ShowModal(), GetParam().Result);
+    EXPECT_FALSE(AboutForm->Visible());
+    EXPECT_TRUE(IsWindowEnabled(App.Form().Handle));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialogs, AboutBox,
+    testing::Values(TAboutClose{"OkButton", {{BM_CLICK, 0}}, mrOk},
+                    TAboutClose{"Enter", {{WM_KEYDOWN, VK_RETURN}, {WM_KEYUP, VK_RETURN}}, mrOk},
+                    TAboutClose{"EscapeIsNotBound", {{WM_KEYDOWN, VK_ESCAPE}, {WM_KEYUP, VK_ESCAPE}, {BM_CLICK, 0}}, mrOk},
+                    TAboutClose{"CloseBox", {{WM_SYSCOMMAND, SC_CLOSE}}, mrCancel}),
+    [](const testing::TestParamInfo<TAboutClose>& Info) { return std::string(Info.param.Name); });
+
+TEST_F(Installed, AboutChangesNothingInTheMainWindow)
+{
+    KesterlyApp App;
+    App.Start();
+    TRulesForm& Form = App.Form();
+    App.ClickTab(1);
+    App.ClickRule(0);
+    auto State = [&] {
+        RulesFormProbe Probe = App.Probe();
+        return std::make_tuple(Form.GameTab.TabIndex(), Form.RulesDir.Text(), Items(Form.RulesList),
+                               Probe.SelectedRulesIndex(), Form.RunButton.Enabled(), Form.NoRulesButton.Enabled(),
+                               Probe.CurrentRulesFolder(), Probe.TSRulesFolder(), Probe.RARulesFolder(), Form.Caption());
+    };
+    const auto Before = State();
+    ASSERT_EQ(std::get<3>(Before), 0);
+    ASSERT_TRUE(std::get<4>(Before));
+    HWND About = nullptr;
+    ClickInNextDialog(Boxes, IDC_OKBUTTON, About);
+    App.Click(Form.AboutButton);
+    EXPECT_EQ(About, AboutForm->Handle);
+    EXPECT_EQ(State(), Before);
+    EXPECT_FALSE(App.Terminated());
+}
+
+}  // namespace
