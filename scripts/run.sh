@@ -3,34 +3,61 @@
 # (build/x64/sandbox) where both games are installed and registered and
 # C:\Rules\ holds sample rules files.  The prefix is kept between runs, so
 # Kesterly's remembered settings persist.  Arguments go to kesterly.exe.
+#
+# The games are stand-ins (tests/stubgame): started by Kesterly, each shows a
+# small window saying which game it is and which Rules.ini it received.
+# KESTERLY_BUILD_DIR=<folder> uses an already configured build folder instead
+# of the x64 preset.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 bash scripts/deps.sh
-cmake --preset x64 >/dev/null
-cmake --build --preset x64 -j2 --target kesterly stubgame
+build=${KESTERLY_BUILD_DIR:-}
+if [[ -z $build ]]; then
+  build=build/x64
+  cmake --preset x64 >/dev/null
+fi
+cmake --build "$build" -j2 --target kesterly stubgame
 
 WINEPREFIX_NAME=sandbox
-source scripts/wine-env.sh build/x64
+source scripts/wine-env.sh "$build"
 
 drive_c=$WINEPREFIX/drive_c
+# Wine's own fonts (package fonts-wine), where every Wine finds them: without them this Wine
+# draws "MS Sans Serif" with a substitute of other metrics, and caption buttons without Marlett.
+if [[ ! -e $drive_c/windows/Fonts/marlett.ttf && -d /usr/share/wine/fonts ]]; then
+  cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$drive_c/windows/Fonts/"
+fi
+reg_add() {  # <key under HKLM\Software> <value> <type> <data>: the 32-bit view, as 32-bit installers write
+  wine reg add "HKLM\\Software\\$1" /v "$2" /t "$3" /d "$4" /reg:32 /f </dev/null >/dev/null
+}
 install_game() {  # <registry key> <folder under C:\> <exe name>
   mkdir -p "$drive_c/$2"
-  cp build/x64/tests/stubgame.exe "$drive_c/$2/$3"
-  wine reg add "HKLM\\Software\\Westwood\\$1" /v InstallPath /t REG_SZ \
-    /d "C:\\${2//\//\\}\\$3" /reg:32 /f </dev/null >/dev/null
+  cp "$build/tests/stubgame.exe" "$drive_c/$2/$3"
+  reg_add "Westwood\\$1" InstallPath REG_SZ "C:\\${2//\//\\}\\$3"
 }
-install_game 'Tiberian Sun' 'Westwood Games/Tiberian Sun' Game.exe
+install_game 'Tiberian Sun' 'Westwood Games/Tiberian Sun' Sun.exe
 install_game 'Red Alert Windows 95 Edition' 'Westwood Games/Red Alert' RA95.exe
 
 if [[ ! -d $drive_c/Rules ]]; then
   mkdir -p "$drive_c/Rules"
   cp scripts/sandbox-rules/*.ini "$drive_c/Rules/"
+  # Kesterly lists plain files only: this one must never appear.
+  wine attrib +h 'C:\Rules\Hidden.ini' </dev/null >/dev/null 2>&1
+  # A first start as after an earlier session on the Red Alert tab; from then on
+  # Kesterly remembers what you leave it with.
+  reg_add 'Halvek\Kesterly' TSRulesDir REG_SZ 'C:\Rules\'
+  reg_add 'Halvek\Kesterly' RARulesDir REG_SZ 'C:\Rules\'
+  reg_add 'Halvek\Kesterly' GameTab REG_DWORD 1
 fi
 
-echo "Kesterly in $WINEPREFIX (display $DISPLAY); games log their starts in"
+echo "Kesterly in $WINEPREFIX (display $DISPLAY); the games log their starts in"
 echo "  $drive_c/Westwood Games/*/*.log"
+# The stand-in games inherit Kesterly's environment: this makes them show what they received.
+export KESTERLY_STUB_WINDOW=1
 # In the background, so that a signal to this script ends it at once (and its
 # EXIT trap stops the wineserver, and Kesterly with it).
-wine build/x64/kesterly.exe "$@" &
+wine "$build/kesterly.exe" "$@" &
 wait $!
+# Kesterly has ended; a game it started may still show its window.
+while pgrep -f 'Westwood Games.(Tiberian Sun.Sun|Red Alert.RA95)\.exe' >/dev/null; do sleep 0.5; done

@@ -621,12 +621,10 @@ TEST_F(RulesTest, FileThatVanishesDuringTheScanIsSkipped)
     EXPECT_EQ(Lists(), Want);
 }
 
-// Folders of any length are made through the \\?\ form, which has no MAX_PATH limit.
-void MakeLongFolder(const std::string& Folder)
+// Paths of any length, through the \\?\ form, which has no MAX_PATH limit (ASCII paths only).
+std::wstring LongPath(const std::string& Path)
 {
-    const std::wstring Wide = L"\\\\?\\" + std::wstring(Folder.begin(), Folder.end());
-    for (size_t End = Wide.find(L'\\', 7); End != std::wstring::npos; End = Wide.find(L'\\', End + 1))
-        CreateDirectoryW(Wide.substr(0, End).c_str(), nullptr);
+    return L"\\\\?\\" + std::wstring(Path.begin(), Path.end());
 }
 
 TEST_F(RulesTest, FolderNearMaxPathGivesWhatTheListingGives)
@@ -635,12 +633,16 @@ TEST_F(RulesTest, FolderNearMaxPathGivesWhatTheListingGives)
     Start(RATab, RAGameFolder);
     for (size_t Length : {200u, 240u, 250u, 254u, 255u, 259u, 260u, 270u, 300u, 400u}) {
         // <temp>\L<length>\ddd...\ddd\ with components of at most 100 letters
-        std::string Folder = Temp / ("L" + std::to_string(Length) + "\\");
-        while (Folder.size() < Length)
-            Folder += std::string(std::min<size_t>(100, std::max<size_t>(Length - Folder.size(), 2) - 1), 'd') + "\\";
+        std::vector<std::string> Levels = {Temp / ("L" + std::to_string(Length) + "\\")};
+        while (Levels.back().size() < Length) {
+            const size_t Letters = std::min<size_t>(100, std::max<size_t>(Length - Levels.back().size(), 2) - 1);
+            Levels.push_back(Levels.back() + std::string(Letters, 'd') + "\\");
+        }
+        const std::string& Folder = Levels.back();
         ASSERT_EQ(Folder.size(), Length);
-        MakeLongFolder(Folder);
-        const std::wstring File = L"\\\\?\\" + std::wstring(Folder.begin(), Folder.end()) + L"r.ini";
+        for (const std::string& Level : Levels)
+            ASSERT_TRUE(CreateDirectoryW(LongPath(Level).c_str(), nullptr)) << Level.size();
+        const std::wstring File = LongPath(Folder + "r.ini");
         HANDLE Handle = CreateFileW(File.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
         ASSERT_NE(Handle, INVALID_HANDLE_VALUE) << Length;
         DWORD Written;
@@ -651,16 +653,20 @@ TEST_F(RulesTest, FolderNearMaxPathGivesWhatTheListingGives)
         Form().RulesDir.SetText(Folder);
         EXPECT_EQ(CurrentFolder(), Folder);
         const Entries Found = Lists();
-        if (SystemListing(Folder).empty()) {
+        const size_t Listed = SystemListing(Folder).size();
+        if (Listed == 0) {
             EXPECT_EQ(Found, Entries{}) << Length;
         } else if (Length + 5 < MAX_PATH) {
             EXPECT_EQ(Found, (Entries{{"r", "r.ini"}})) << Length;
         } else {
             EXPECT_LE(Found.size(), 1u) << Length;
         }
-        std::printf("  folder of %zu characters: %zu listed by the system, %zu by the scan\n", Length,
-                    SystemListing(Folder).size(), Found.size());
-        DeleteFileW(File.c_str());  // TempDir's clean-up works on short paths
+        std::printf("  folder of %zu characters: %zu listed by the system, %zu by the scan\n", Length, Listed,
+                    Found.size());
+        // TempDir's clean-up works on short paths only.
+        DeleteFileW(File.c_str());
+        for (auto Level = Levels.rbegin(); Level != Levels.rend(); ++Level)
+            RemoveDirectoryW(LongPath(*Level).c_str());
     }
 }
 

@@ -185,7 +185,7 @@ RECT ListItemRect(HWND list, int index)
 
 }  // namespace
 
-KesterlyProcess::KesterlyProcess(const std::string& exePath)
+KesterlyProcess::KesterlyProcess(const std::string& exePath, StartMode mode)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
@@ -196,14 +196,22 @@ KesterlyProcess::KesterlyProcess(const std::string& exePath)
     FProcess = info.hProcess;
     FId = info.dwProcessId;
     CloseHandle(info.hThread);
+    if (mode == NoWait)
+        return;
 
-    // The activation sequence sets this caption first; the window's thread answers a sent message
-    // only once the sequence has returned to the message loop.
-    if (!WaitUntil([&] { return (FMain = FindDialog(MainCaption)) != nullptr; }, 15000))
+    if (!WaitUntil([&] { return FindMainWindow() != nullptr; }, 15000))
         throw std::runtime_error("the main window of kesterly.exe did not appear");
-    FThread = GetWindowThreadProcessId(FMain, nullptr);
+    // The window's thread answers a sent message only once the activation has returned to the
+    // message loop.
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(FMain, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+}
+
+HWND KesterlyProcess::FindMainWindow()
+{
+    if (!FMain && (FMain = FindDialog(MainCaption)) != nullptr)
+        FThread = GetWindowThreadProcessId(FMain, nullptr);
+    return FMain;
 }
 
 KesterlyProcess::~KesterlyProcess()

@@ -54,8 +54,10 @@ class KesterlyProcess {
 public:
     static const char MainCaption[];
 
-    // Starts the program (full path) and waits until its main window has run its activation.
-    explicit KesterlyProcess(const std::string& exePath);
+    enum StartMode { WaitForActivation, NoWait };
+    // Starts the program (full path) and, unless told otherwise, waits until its main window has
+    // run its activation.
+    explicit KesterlyProcess(const std::string& exePath, StartMode mode = WaitForActivation);
     ~KesterlyProcess();
     KesterlyProcess(const KesterlyProcess&) = delete;
     KesterlyProcess& operator=(const KesterlyProcess&) = delete;
@@ -63,6 +65,9 @@ public:
     HANDLE Process() const { return FProcess; }
     DWORD Id() const { return FId; }
     HWND MainWindow() const { return FMain; }
+    // Looks for the main window once its activation has begun (the activation sets the caption
+    // first); null until then.
+    HWND FindMainWindow();
     // A visible top-level dialog (#32770) of this process with that caption, or null.
     HWND FindDialog(const std::string& caption) const;
     HWND WaitForDialog(const std::string& caption, DWORD timeoutMs = 5000) const;

@@ -115,14 +115,17 @@ TEST_F(EndToEnd, TypicalRoadInstallsChosenRulesStartsRedAlertAndRemembers)
     ASSERT_EQ(Sorted(items), RedAlertEntries());
     EXPECT_FALSE(IsWindowEnabled(run));
 
-    const int chosen = static_cast<int>(std::find(items.begin(), items.end(), "Veteran: Veteran Units") - items.begin());
-    app->ClickListItem(list, (chosen + 1) % 3);
+    const auto veteran = std::find(items.begin(), items.end(), "Veteran: Veteran Units");
+    const int chosen = static_cast<int>(veteran - items.begin());
+    app->ClickListItem(list, chosen);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run) != FALSE; }));
     EXPECT_EQ(KesterlyProcess::ListSelection(list), chosen);
     app->Click(run);
 
     EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
-    EXPECT_EQ(Root.Read("Westwood Games\\Red Alert\\Rules.ini"), ReadWholeFile(Veteran));
+    const std::string installed = Root.Read("Westwood Games\\Red Alert\\Rules.ini");
+    EXPECT_EQ(installed.size(), 5000u);
+    EXPECT_TRUE(installed == ReadWholeFile(Veteran)) << "Rules.ini is not a copy of Veteran.ini";
     const std::vector<TStubRecord> starts = RA->WaitForRecords(1);
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].CommandLine, "\"" + RA->Path() + "\"");
@@ -156,6 +159,28 @@ TEST_F(EndToEnd, RunNoRulesRemovesInstalledRulesAndStartsTheGame)
     EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "TSRulesDir"), TSFolder);
     EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "RARulesDir"), RAFolder);
     EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(0));
+}
+
+TEST_F(EndToEnd, AMissingGameProgramIsReportedInABoxAndKesterlyStillEnds)
+{
+    InstallBothRedAlertRemembered();
+    DeleteFileA(RA->Path().c_str());
+    auto app = Start();
+    HWND list = app->Control(IDC_RULESLIST);
+    HWND run = app->Control(IDC_RUNBUTTON);
+    app->ClickListItem(list, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run) != FALSE; }));
+    app->Click(run);
+
+    HWND box = app->WaitForDialog("Error running Red Alert: #2");
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(KesterlyProcess::Text(GetDlgItem(box, 0xFFFF)).empty());  // the system's text for the code
+    EXPECT_TRUE(Root.Exists("Westwood Games\\Red Alert\\Rules.ini"));       // installed before the start
+    EXPECT_FALSE(app->WaitForExit(0));                                       // waits for the box
+    app->Click(GetDlgItem(box, IDOK));
+
+    EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(1));
 }
 
 TEST_F(EndToEnd, QuitSavesTheRememberedSettingsButNotAFolderJustTyped)
@@ -253,9 +278,8 @@ TEST_F(EndToEnd, BrowseOpensOnTheCurrentFolderAndOkRescansIt)
     Strings expected = RedAlertEntries();
     expected.push_back("New (new)");
     EXPECT_EQ(Sorted(KesterlyProcess::ListItems(list)), Sorted(expected));
-    EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, KesterlyProcess::Text(app->Control(IDC_RULESDIR)).c_str(),
-                             -1, RulesFolder.c_str(), -1),
-              CSTR_EQUAL);
+    // The chooser spells the folder as the file system does.
+    EXPECT_EQ(lstrcmpiA(KesterlyProcess::Text(app->Control(IDC_RULESDIR)).c_str(), RulesFolder.c_str()), 0);
 
     app->Click(app->Control(IDC_QUITBUTTON));
     EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds the release packages into build/release:
+#   Kesterly-<version>-win32.zip  kesterly.exe (i686, stripped) and README.md: for Windows, 32- and 64-bit
+#   Kesterly-<version>-win64.zip  the same with the x86_64 program: where 32-bit programs cannot run
+# each with a .sha256 file beside it.  The programs are built with the i686 and x64 presets'
+# settings in build folders of their own (build/release/i686, build/release/x64), without tests.
+# Fails when a program imports a DLL that Windows does not ship.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+bash scripts/deps.sh
+
+version=$(sed -n 's/^project(Kesterly VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
+[[ -n $version ]] || { echo "release: no version in CMakeLists.txt" >&2; exit 1; }
+out=build/release
+mkdir -p "$out"
+
+package() {  # <preset> <tool prefix> <zip suffix>
+  local preset=$1 tools=$2 suffix=$3
+  local build=$out/$preset stage=$out/stage-$suffix zip=Kesterly-$version-$suffix.zip
+  echo "== $preset"
+  cmake --preset "$preset" -B "$build" -DKESTERLY_TESTS=OFF -DKESTERLY_BENCH=OFF >/dev/null
+  cmake --build "$build" -j2 --target kesterly
+  rm -rf "$stage" && mkdir -p "$stage"
+  "$tools-strip" -o "$stage/kesterly.exe" "$build/kesterly.exe"
+  bash tests/check-imports.sh "$tools-objdump" "$stage/kesterly.exe"
+  mkdir -p "$stage/docs"
+  cp README.md "$stage/"
+  cp docs/main-window.png "$stage/docs/"  # the README shows it
+  rm -f "$out/$zip"
+  (cd "$stage" && cmake -E tar cf "../$zip" --format=zip kesterly.exe README.md docs)
+  (cd "$out" && sha256sum "$zip" >"$zip.sha256")
+  rm -rf "$stage"
+  echo "$out/$zip: $(stat -c %s "$out/$zip") bytes, kesterly.exe $(unzip_size "$out/$zip") bytes"
+}
+
+unzip_size() {  # size of kesterly.exe inside a zip, read with python (no unzip needed)
+  python3 -c 'import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).getinfo("kesterly.exe").file_size)' "$1"
+}
+
+package i686 i686-w64-mingw32 win32
+package x64 x86_64-w64-mingw32 win64
+echo "== checksums"
+cat "$out"/*.sha256
