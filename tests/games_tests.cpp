@@ -217,8 +217,8 @@ protected:
 
     static void Retype(KesterlyApp& App, const std::string& Text)
     {
-        App.Focus(App.Form().RulesDir);  // the dialog manager selects the whole text
-        App.Type(Text);
+        SendMessageA(App.Form().RulesDir.Handle, EM_SETSEL, 0, -1);
+        TypeInto(App, App.Form().RulesDir, Text);
     }
 };
 
@@ -318,13 +318,12 @@ TEST(NoGames, EnterDoesNothingWhileAboutAndQuitWork)
     App.Start();
     TRulesForm& Form = App.Form();
 
-    App.Focus(Form.GameTab);
-    App.Press(VK_RETURN);
+    PressOn(App, Form.GameTab, VK_RETURN);
     EXPECT_FALSE(App.Terminated());
     EXPECT_TRUE(Boxes.Boxes().empty());
 
     HWND Shown = nullptr;
-    Boxes.OnDialog([&](HWND Dialog) {
+    OnNextDialog(Boxes, [&](HWND Dialog) {
         Shown = Dialog;
         PostMessageA(GetDlgItem(Dialog, IDC_OKBUTTON), BM_CLICK, 0, 0);
     });

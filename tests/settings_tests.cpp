@@ -28,8 +28,8 @@ void InstallBoth(RegistrySandbox& Registry)
 
 void Retype(KesterlyApp& App, const std::string& Text)
 {
-    App.Focus(App.Form().RulesDir);  // the dialog manager selects the whole text
-    App.Type(Text);
+    SendMessageA(App.Form().RulesDir.Handle, EM_SETSEL, 0, -1);
+    TypeInto(App, App.Form().RulesDir, Text);
 }
 
 // What the registry layer says when the settings key's value Name is read as the program reads it.
@@ -226,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
     MainWindow, WaysOut,
     testing::Values(
         TWayOut{"QuitButton", [](KesterlyApp& App) { App.Click(App.Form().QuitButton); }},
-        TWayOut{"AltQ", [](KesterlyApp& App) { App.PressAlt('q'); }},
+        TWayOut{"AltQ", [](KesterlyApp& App) { PressAltOn(App, App.Form().GameTab, 'q'); }},
         TWayOut{"CloseMessage",
                 [](KesterlyApp& App) {
                     PostMessageA(App.Form().Handle, WM_CLOSE, 0, 0);
@@ -239,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(
                 }},
         TWayOut{"AltF4",
                 [](KesterlyApp& App) {
-                    PostMessageA(GetFocus(), WM_SYSKEYDOWN, VK_F4, 1 | (1u << 29));
+                    PostMessageA(App.Form().GameTab.Handle, WM_SYSKEYDOWN, VK_F4, 1 | (1u << 29));
                     App.Pump();
                 }}),
     [](const testing::TestParamInfo<TWayOut>& Info) { return std::string(Info.param.Name); });

@@ -31,7 +31,7 @@ std::vector<std::string> Items(const TListBox& List)
 // The next dialog shown gets a click on one of its buttons; Shown tells which dialog it was.
 void ClickInNextDialog(MessageBoxWatcher& Boxes, int ButtonId, HWND& Shown)
 {
-    Boxes.OnDialog([ButtonId, &Shown](HWND Dialog) {
+    OnNextDialog(Boxes, [ButtonId, &Shown](HWND Dialog) {
         Shown = Dialog;
         PostMessageA(GetDlgItem(Dialog, ButtonId), BM_CLICK, 0, 0);
     });
@@ -81,8 +81,7 @@ TEST_F(BareWindow, TabsAreSelectedFromCodeSilentlyAndChangedByTheUserWithNotice)
     App.ClickTab(1);
     EXPECT_EQ(Events, (std::vector<std::string>{"changing 2", "change 1"}));
     Events.clear();
-    App.Focus(Tabs);
-    App.Press(VK_RIGHT);
+    PressOn(App, Tabs, VK_RIGHT);
     EXPECT_EQ(Events, (std::vector<std::string>{"changing 1", "change 2"}));
     EXPECT_EQ(Tabs.Tabs.IndexOf("Two"), 1);
     EXPECT_EQ(Tabs.Tabs.IndexOf("two"), -1);
@@ -103,8 +102,8 @@ TEST_F(BareWindow, EditTextFromCodeRaisesChangeAtOnceUnmodified)
     EXPECT_EQ(Changes, (std::vector<Change>{{true, false, "C:\\One\\"}, {true, false, "C:\\One\\"}}));
 
     Changes.clear();
-    App.Focus(Edit);
-    App.Type("D:");
+    SendMessageA(Edit.Handle, EM_SETSEL, 0, -1);
+    TypeInto(App, Edit, "D:");
     EXPECT_EQ(Changes, (std::vector<Change>{{false, true, "D"}, {false, true, "D:"}}));
     EXPECT_TRUE(Edit.Modified());
     Edit.SetText("E:\\");
@@ -199,8 +198,8 @@ TEST_F(Installed, ActivationSequenceRunsOnlyOnce)
     KesterlyApp App;
     App.Start();
     TRulesForm& Form = App.Form();
-    App.Focus(Form.RulesDir);
-    App.Type(RAInstall);
+    SendMessageA(Form.RulesDir.Handle, EM_SETSEL, 0, -1);
+    TypeInto(App, Form.RulesDir, RAInstall);
     App.ClickTab(1);
     ASSERT_EQ(App.Probe().TSRulesFolder(), RAInstall);
     // Settings changed behind the program's back must not be loaded again.
@@ -287,8 +286,7 @@ TEST_P(EnterKey, ClicksTheFirstEnabledRunCommand)
     if (Case.SelectRules)
         App.ClickRule(0);
     ASSERT_EQ(Form.RunButton.Enabled(), Case.SelectRules);
-    App.Focus(Case.Focus(Form));
-    App.Press(VK_RETURN);
+    PressOn(App, Case.Focus(Form), VK_RETURN);
 
     EXPECT_TRUE(App.Terminated());
     const std::vector<TStubRecord> Starts = Game.WaitForRecords(1);
@@ -314,8 +312,7 @@ TEST_F(Installed, EscapeOpensTheAboutBox)
         MessageBoxWatcher Watcher;  // a dialog is handed to an action on its first showing to a watcher
         HWND Shown = nullptr;
         ClickInNextDialog(Watcher, IDC_OKBUTTON, Shown);
-        App.Focus(*Focus);
-        App.Press(VK_ESCAPE);
+        PressOn(App, *Focus, VK_ESCAPE);
         EXPECT_EQ(Shown, AboutForm->Handle) << Focus->Id;
         EXPECT_FALSE(AboutForm->Visible());
     }
@@ -330,15 +327,15 @@ TEST_F(Installed, AcceleratorsOpenTheirDialogs)
     TRulesForm& Form = App.Form();
     HWND Chooser = nullptr, About = nullptr;
     ClickInNextDialog(Boxes, IDC_CANCELBTN, Chooser);
-    App.PressAlt('b');
+    PressAltOn(App, Form.GameTab, 'b');
     EXPECT_EQ(Chooser, RulesDirForm->Handle);
     EXPECT_EQ(Form.RulesDir.Text(), Rules);
     EXPECT_EQ(App.Probe().CurrentRulesFolder(), Rules);
     ClickInNextDialog(Boxes, IDC_OKBUTTON, About);
-    App.PressAlt('A');
+    PressAltOn(App, Form.RulesDir, 'A');
     EXPECT_EQ(About, AboutForm->Handle);
     EXPECT_FALSE(App.Terminated());
-    App.PressAlt('q');
+    PressAltOn(App, Form.RulesList, 'q');
     EXPECT_TRUE(App.Terminated());
     EXPECT_TRUE(Boxes.Boxes().empty());
 }
@@ -359,7 +356,7 @@ TEST_P(AboutBox, Closes)
     KesterlyApp App;
     App.Form().OnActivate = nullptr;
     App.Start();
-    Boxes.OnDialog([Messages = GetParam().Messages](HWND Dialog) {
+    OnNextDialog(Boxes, [Messages = GetParam().Messages](HWND Dialog) {
         for (const auto& [Message, Param] : Messages)
             PostMessageA(Message == WM_SYSCOMMAND ? Dialog : GetDlgItem(Dialog, IDC_OKBUTTON), Message, Param, 1);
     });

@@ -88,3 +88,37 @@ void KesterlyApp::PressAlt(char Letter)
     PostMessageA(Target, WM_SYSCHAR, static_cast<unsigned char>(Letter), 1 | (1u << 29));
     Pump();
 }
+
+void TypeInto(KesterlyApp& App, const TWinControl& Control, const std::string& Text)
+{
+    for (char Character : Text) {
+        PostMessageA(Control.Handle, WM_CHAR, static_cast<unsigned char>(Character), 1);
+        App.Pump();
+    }
+}
+
+void PressOn(KesterlyApp& App, const TWinControl& Control, UINT VirtualKey)
+{
+    const UINT Scan = MapVirtualKeyA(VirtualKey, MAPVK_VK_TO_VSC);
+    PostMessageA(Control.Handle, WM_KEYDOWN, VirtualKey, 1 | (Scan << 16));
+    PostMessageA(Control.Handle, WM_KEYUP, VirtualKey, 1 | (Scan << 16) | (3u << 30));
+    App.Pump();
+}
+
+void PressAltOn(KesterlyApp& App, const TWinControl& Control, char Letter)
+{
+    PostMessageA(Control.Handle, WM_SYSCHAR, static_cast<unsigned char>(Letter), 1 | (1u << 29));
+    App.Pump();
+}
+
+#include "TestSupport.h"
+
+void OnNextDialog(TestSupport::MessageBoxWatcher& Boxes, std::function<void(HWND)> Action)
+{
+    Boxes.OnDialog([&Boxes, Action](HWND Dialog) {
+        if (RulesForm && Dialog == RulesForm->Handle)
+            OnNextDialog(Boxes, Action);
+        else
+            Action(Dialog);
+    });
+}

@@ -67,3 +67,17 @@ public:
 
     bool Terminated() const { return Application->Terminated; }
 };
+
+// Input aimed at a given control, as if it had the focus. Unlike Type, Press and PressAlt, these
+// do not depend on the window being active: a test program running beside others on the same
+// display may lose the foreground, and with it the focus, at any moment.
+void TypeInto(KesterlyApp& App, const TWinControl& Control, const std::string& Text);
+void PressOn(KesterlyApp& App, const TWinControl& Control, UINT VirtualKey);
+void PressAltOn(KesterlyApp& App, const TWinControl& Control, char Letter);
+
+namespace TestSupport {
+class MessageBoxWatcher;
+}
+// Hands the next of the program's dialogs to be shown to Action (Boxes.OnDialog), passing over the
+// main window, which a watcher also sees when it comes back to the front.
+void OnNextDialog(TestSupport::MessageBoxWatcher& Boxes, std::function<void(HWND)> Action);
