@@ -23,11 +23,6 @@ WINEPREFIX_NAME=sandbox
 source scripts/wine-env.sh "$build"
 
 drive_c=$WINEPREFIX/drive_c
-# Wine's own fonts (package fonts-wine), where every Wine finds them: without them this Wine
-# draws "MS Sans Serif" with a substitute of other metrics, and caption buttons without Marlett.
-if [[ ! -e $drive_c/windows/Fonts/marlett.ttf && -d /usr/share/wine/fonts ]]; then
-  cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$drive_c/windows/Fonts/"
-fi
 reg_add() {  # <key under HKLM\Software> <value> <type> <data>: the 32-bit view, as 32-bit installers write
   wine reg add "HKLM\\Software\\$1" /v "$2" /t "$3" /d "$4" /reg:32 /f </dev/null >/dev/null
 }

@@ -75,6 +75,7 @@ kesterly_wineserver() {
     # the persistent one below is ours.
     wineserver -w
   fi
+  kesterly_wine_fonts
   local rc=0
   wineserver -p >/dev/null 2>&1 || rc=$?
   case $rc in
@@ -87,6 +88,14 @@ kesterly_wineserver() {
     2) ;;                              # another shell's server of this prefix: share it
     *) echo "wine-env: wineserver -p failed ($rc)" >&2; return 1 ;;
   esac
+}
+
+# Wine's own fonts (package fonts-wine), where every Wine looks for them: without them this
+# Wine draws "MS Sans Serif" with a substitute of other metrics, and caption buttons without Marlett.
+kesterly_wine_fonts() {
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  [[ -e $fonts/marlett.ttf || ! -d /usr/share/wine/fonts ]] && return 0
+  cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$fonts/"
 }
 
 # Windows are managed as by default (a test prefix once had "Managed"="N",

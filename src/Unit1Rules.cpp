@@ -9,37 +9,12 @@ namespace {
 
 const char NotFoundValue[] = "<not found>";
 
-// A shown list box repaints itself for every item added; while this lives it is refilled unseen and
-// then painted once.
-class TListBoxRefill {
-public:
-    explicit TListBoxRefill(const TListBox& List) : List(List), Shown(List.Visible())
-    {
-        // Painting off also clears the visible style, and painting on sets it: only a shown list is touched.
-        if (Shown)
-            SendMessageA(List.Handle, WM_SETREDRAW, FALSE, 0);
-    }
-    ~TListBoxRefill()
-    {
-        if (!Shown)
-            return;
-        SendMessageA(List.Handle, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(List.Handle, nullptr, TRUE);
-    }
-    TListBoxRefill(const TListBoxRefill&) = delete;
-    TListBoxRefill& operator=(const TListBoxRefill&) = delete;
-
-private:
-    const TListBox& List;
-    const bool Shown;
-};
-
 }  // namespace
 
 void TRulesForm::ScanRulesFolder()
 {
     const AnsiString Pattern = CurrentRulesFolder + "*.ini";
-    const TListBoxRefill Refill(RulesList);
+    const TListBox::TUpdate Refill(RulesList);
     RulesList.Items.Clear();
     NameList.Items.Clear();
     _finddata_t Found;

@@ -163,6 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BareWindow, ShowMessageIsCaptionedWithTheTitleAndHasOneOkButton)
 {
+    SetActiveWindow(Form.Handle);  // as it is when a handler of the window runs
     ShowMessage("Hello there.");
     ASSERT_EQ(Boxes.Boxes().size(), 1u);
     const TMessageBoxRecord& Box = Boxes.Boxes()[0];

@@ -120,12 +120,35 @@ int TListBox::TItems::Count() const
 
 AnsiString TListBox::TItems::operator[](int Index) const
 {
-    const LRESULT Length = SendMessageA(Owner.Handle, LB_GETTEXTLEN, static_cast<WPARAM>(Index), 0);
+    // Read through the wide call: Wine converts an ANSI LB_GETTEXT through a fixed stack buffer
+    // and crashes on an item of 512 characters or more.
+    const LRESULT Length = SendMessageW(Owner.Handle, LB_GETTEXTLEN, static_cast<WPARAM>(Index), 0);
     if (Length == LB_ERR)
         return AnsiString();
-    std::vector<char> Text(static_cast<size_t>(Length) + 1);
-    SendMessageA(Owner.Handle, LB_GETTEXT, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(Text.data()));
-    return AnsiString(Text.data());
+    std::vector<wchar_t> Wide(static_cast<size_t>(Length) + 1);
+    const int Count = static_cast<int>(
+        SendMessageW(Owner.Handle, LB_GETTEXT, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(Wide.data())));
+    if (Count <= 0)
+        return AnsiString();
+    const int Size = WideCharToMultiByte(CP_ACP, 0, Wide.data(), Count, nullptr, 0, nullptr, nullptr);
+    AnsiString Text(static_cast<size_t>(Size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, Wide.data(), Count, &Text[0], Size, nullptr, nullptr);
+    return Text;
+}
+
+TListBox::TUpdate::TUpdate(const TListBox& Owner) : List(Owner), Shown(Owner.Visible())
+{
+    // Turning painting off clears the visible style and turning it on sets it: leave a hidden list alone.
+    if (Shown)
+        SendMessageA(List.Handle, WM_SETREDRAW, FALSE, 0);
+}
+
+TListBox::TUpdate::~TUpdate()
+{
+    if (!Shown)
+        return;
+    SendMessageA(List.Handle, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(List.Handle, nullptr, TRUE);
 }
 
 bool TListBox::Selected(int Index) const

@@ -94,6 +94,20 @@ public:
         AnsiString operator[](int Index) const;
     } Items{*this};
 
+    // While it lives, a shown list is refilled unseen and then painted once: a list that paints
+    // itself for every item added is slow to fill.
+    class TUpdate {
+    public:
+        explicit TUpdate(const TListBox& List);
+        ~TUpdate();
+        TUpdate(const TUpdate&) = delete;
+        TUpdate& operator=(const TUpdate&) = delete;
+
+    private:
+        const TListBox& List;
+        const bool Shown;
+    };
+
     bool Selected(int Index) const;
     void SetItemHeight(int Pixels);
     // Raised for each selection by mouse or keyboard (LBN_SELCHANGE), never for LB_SETCURSEL.

@@ -300,14 +300,22 @@ void TApplication::ProcessMessages()
     }
 }
 
+HWND TApplication::DialogOwner() const
+{
+    // Not GetActiveWindow: while another program is in front it is null, and an unowned box
+    // would leave the windows usable behind it.
+    for (const TForm* Form : {ActiveForm, MainForm})
+        if (Form && Form->Visible())
+            return Form->Handle;
+    return nullptr;
+}
+
 void TApplication::ShowException(const Exception& E)
 {
-    HWND Owner = MainForm && MainForm->Visible() ? GetActiveWindow() : nullptr;
-    MessageBoxA(Owner, E.Message.c_str(), Title.c_str(), MB_OK | MB_ICONERROR);
+    MessageBoxA(DialogOwner(), E.Message.c_str(), Title.c_str(), MB_OK | MB_ICONERROR);
 }
 
 void ShowMessage(const AnsiString& Text)
 {
-    HWND Owner = Application->MainForm && Application->MainForm->Visible() ? GetActiveWindow() : nullptr;
-    MessageBoxA(Owner, Text.c_str(), Application->Title.c_str(), MB_OK);
+    MessageBoxA(Application->DialogOwner(), Text.c_str(), Application->Title.c_str(), MB_OK);
 }

@@ -87,6 +87,9 @@ public:
     void ProcessMessages();
     void ShowException(const Exception& E);
 
+    // The window that owns message boxes: the active form, else the main form, while shown.
+    HWND DialogOwner() const;
+
     // Routes one message through the dialog manager of its form.
     void DispatchOne(MSG& Message);
 

@@ -27,6 +27,12 @@ RegistrySandbox::~RegistrySandbox()
 void RegistrySandbox::Open(DWORD options)
 {
     RegDeleteTreeA(HKEY_CURRENT_USER, FRootPath.c_str());
+    // The parent is shared by every sandbox of every test process: it stays, and never volatile.
+    HKEY parent = nullptr;
+    Check(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\KesterlyTests", 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_ALL_ACCESS, nullptr, &parent, nullptr),
+          "create HKCU\\Software\\KesterlyTests");
+    RegCloseKey(parent);
     Check(RegCreateKeyExA(HKEY_CURRENT_USER, FRootPath.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr,
                           &FRoot, nullptr),
           "create HKCU\\" + FRootPath);
@@ -40,11 +46,6 @@ void RegistrySandbox::Close()
     RegCloseKey(FRoot);
     FRoot = nullptr;
     RegDeleteTreeA(HKEY_CURRENT_USER, FRootPath.c_str());
-    HKEY parent;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_ALL_ACCESS, &parent) == ERROR_SUCCESS) {
-        RegDeleteKeyA(parent, "KesterlyTests");  // only when no other sandbox is left
-        RegCloseKey(parent);
-    }
 }
 
 void RegistrySandbox::MakeUnwritable()
