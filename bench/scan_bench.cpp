@@ -17,7 +17,6 @@
 
 #include "AppFixture.h"
 #include "IniFiles.h"
-#include "IniFiles.h"
 #include "TestSupport.h"
 
 using namespace TestSupport;
