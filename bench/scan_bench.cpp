@@ -24,7 +24,6 @@ using namespace TestSupport;
 namespace {
 
 const size_t FileSize = 150 * 1024;
-const char RedAlertKey[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
 
 std::string GeneralSection(int Index)
 {
@@ -240,7 +239,7 @@ int main(int argc, char** argv)
         // The Red Alert tab of a shown main window, as the user sees it.
         TempDir Game;
         RegistrySandbox Registry;
-        Registry.SetString(RedAlertKey, "InstallPath", Game.Path() + "Ra95.exe");
+        Registry.SetString(RAKey, "InstallPath", Game.Path() + "Ra95.exe");
         KesterlyApp App;
         App.Start();
 

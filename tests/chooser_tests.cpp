@@ -14,12 +14,6 @@ using namespace TestSupport;
 
 namespace {
 
-const char TSKey[] = "Software\\Westwood\\Tiberian Sun";
-const char RAKey[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
-const char SettingsKey[] = "Software\\Halvek\\Kesterly";
-const int TSTab = 0;
-const int RATab = 1;
-
 std::string WithoutBackslash(std::string Folder)
 {
     if (Folder.size() > 3 && Folder.back() == '\\')

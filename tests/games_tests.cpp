@@ -13,26 +13,6 @@ using namespace TestSupport;
 
 namespace {
 
-const char TSKey[] = "Software\\Westwood\\Tiberian Sun";
-const char RAKey[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
-const char SettingsKey[] = "Software\\Halvek\\Kesterly";
-
-std::vector<std::string> Items(const TListBox& List)
-{
-    std::vector<std::string> Result;
-    for (int Index = 0; Index < List.Items.Count(); ++Index)
-        Result.push_back(List.Items[Index]);
-    return Result;
-}
-
-std::vector<std::string> TabCaptions(const TTabControl& Tabs)
-{
-    std::vector<std::string> Result;
-    for (int Index = 0; Index < Tabs.Tabs.Count(); ++Index)
-        Result.push_back(Tabs.Tabs[Index]);
-    return Result;
-}
-
 // The colour the dialog paints a static control's text with.
 COLORREF PaintedTextColor(const TWinControl& Control)
 {

@@ -15,10 +15,6 @@ using namespace TestSupport;
 
 namespace {
 
-const char TSKey[] = "Software\\Westwood\\Tiberian Sun";
-const char RAKey[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
-const char SettingsKey[] = "Software\\Halvek\\Kesterly";
-
 // A rules file of exactly `size` bytes: the header the scan looks for, then comment lines of varied bytes.
 std::string RulesText(const std::string& name, size_t size)
 {

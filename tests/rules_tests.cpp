@@ -16,13 +16,6 @@ using namespace TestSupport;
 
 namespace {
 
-const char TSKey[] = "Software\\Westwood\\Tiberian Sun";
-const char RAKey[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
-const char SettingsKey[] = "Software\\Halvek\\Kesterly";
-// Tab order when both games are installed.
-const int TSTab = 0;
-const int RATab = 1;
-
 struct Entry {
     std::string Display, File;
     bool operator==(const Entry& Other) const { return Display == Other.Display && File == Other.File; }

@@ -13,9 +13,6 @@ using namespace TestSupport;
 
 namespace {
 
-const char TSKey[] = "Software\\Westwood\\Tiberian Sun";
-const char RAKey[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
-const char SettingsKey[] = "Software\\Halvek\\Kesterly";
 const char TSDir[] = "C:\\Games\\TS\\";
 const char RADir[] = "C:\\Games\\RA\\";
 const char SaveError[] = "Registry Key Creation Error. Could not save status.";

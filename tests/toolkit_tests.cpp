@@ -16,18 +16,6 @@ using namespace TestSupport;
 
 namespace {
 
-const char TSKey[] = "Software\\Westwood\\Tiberian Sun";
-const char RAKey[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
-const char SettingsKey[] = "Software\\Halvek\\Kesterly";
-
-std::vector<std::string> Items(const TListBox& List)
-{
-    std::vector<std::string> Result;
-    for (int Index = 0; Index < List.Items.Count(); ++Index)
-        Result.push_back(List.Items[Index]);
-    return Result;
-}
-
 // The next dialog shown gets a click on one of its buttons; Shown tells which dialog it was.
 void ClickInNextDialog(MessageBoxWatcher& Boxes, int ButtonId, HWND& Shown)
 {

@@ -2,10 +2,28 @@
 // and mouse: input goes in as real window messages through the dialog manager.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
+
+// The lines of a list box and the captions of a tab control, in order.
+inline std::vector<std::string> Items(const TListBox& List)
+{
+    std::vector<std::string> Result;
+    for (int Index = 0; Index < List.Items.Count(); ++Index)
+        Result.push_back(List.Items[Index]);
+    return Result;
+}
+
+inline std::vector<std::string> TabCaptions(const TTabControl& Tabs)
+{
+    std::vector<std::string> Result;
+    for (int Index = 0; Index < Tabs.Tabs.Count(); ++Index)
+        Result.push_back(Tabs.Tabs[Index]);
+    return Result;
+}
 
 // Reads and sets the main window's private state.
 struct RulesFormProbe {

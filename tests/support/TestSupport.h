@@ -13,6 +13,14 @@
 
 namespace TestSupport {
 
+// The keys the program reads and writes below HKLM.
+constexpr char TSKey[] = "Software\\Westwood\\Tiberian Sun";
+constexpr char RAKey[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
+constexpr char SettingsKey[] = "Software\\Halvek\\Kesterly";
+// Tab order when both games are installed.
+constexpr int TSTab = 0;
+constexpr int RATab = 1;
+
 // Folder of the running test program, with a trailing backslash.
 std::string ExeFolder();
 // Forward slashes become backslashes.
