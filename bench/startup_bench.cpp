@@ -103,9 +103,9 @@ int main(int argc, char** argv)
         root.Write("Rules\\Set" + std::to_string(i) + ".ini", RulesFile(i));
     // The game is never started here: any file will do as its executable.
     const std::string game = root.Write("Westwood Games\\Red Alert\\RA95.exe", "");
-    RegistryKeys::SetString(RegistryKeys::RedAlert, "InstallPath", game);
-    RegistryKeys::SetString(RegistryKeys::Settings, "RARulesDir", rules);
-    RegistryKeys::SetDword(RegistryKeys::Settings, "GameTab", 0);
+    RegistryKeys::SetString(RAKey, "InstallPath", game);
+    RegistryKeys::SetString(SettingsKey, "RARulesDir", rules);
+    RegistryKeys::SetDword(SettingsKey, "GameTab", 0);
 
     StartOnce(exe, files);  // warm-up: the files and the program in the system's cache
     std::vector<Run> results;

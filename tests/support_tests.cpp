@@ -9,8 +9,6 @@ using namespace TestSupport;
 
 namespace {
 
-const char* const GameKey = "Software\\Westwood\\Tiberian Sun";
-
 // Opens an HKLM key the way the program does: 32-bit view, read only.
 LONG OpenAsProgram(const char* path, HKEY* key)
 {
@@ -20,10 +18,10 @@ LONG OpenAsProgram(const char* path, HKEY* key)
 TEST(RegistrySandbox, ProgramSeesSandboxKeysThroughTheThirtyTwoBitView)
 {
     RegistrySandbox registry;
-    registry.SetString(GameKey, "InstallPath", "C:\\Westwood Games\\Tiberian Sun\\Game.exe");
+    registry.SetString(TSKey, "InstallPath", "C:\\Westwood Games\\Tiberian Sun\\Game.exe");
 
     HKEY key;
-    ASSERT_EQ(OpenAsProgram(GameKey, &key), ERROR_SUCCESS);
+    ASSERT_EQ(OpenAsProgram(TSKey, &key), ERROR_SUCCESS);
     char value[MAX_PATH] = "";
     DWORD size = sizeof value;
     EXPECT_EQ(RegQueryValueExA(key, "InstallPath", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size),
@@ -31,28 +29,28 @@ TEST(RegistrySandbox, ProgramSeesSandboxKeysThroughTheThirtyTwoBitView)
     RegCloseKey(key);
     EXPECT_STREQ(value, "C:\\Westwood Games\\Tiberian Sun\\Game.exe");
 
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Halvek\\Kesterly", 0, nullptr, 0,
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, nullptr, 0,
                               KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     DWORD one = 1;
     RegSetValueExA(key, "Flag", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
     RegCloseKey(key);
-    EXPECT_EQ(registry.GetDword("Software\\Halvek\\Kesterly", "Flag"), 1u);
+    EXPECT_EQ(registry.GetDword(SettingsKey, "Flag"), 1u);
     EXPECT_FALSE(registry.HasKey("Software\\Wow6432Node"));
 }
 
 TEST(RegistrySandbox, ValuesOfEveryKindReadBack)
 {
     RegistrySandbox registry;
-    registry.SetDword(GameKey, "Number", 7);
-    registry.SetValue(GameKey, "Odd", REG_BINARY, std::string("\x01\x02", 2));
-    EXPECT_EQ(registry.GetDword(GameKey, "Number"), 7u);
-    EXPECT_EQ(registry.GetString(GameKey, "Number"), std::nullopt);
-    EXPECT_EQ(registry.GetType(GameKey, "Odd"), static_cast<DWORD>(REG_BINARY));
-    registry.DeleteValue(GameKey, "Odd");
-    EXPECT_FALSE(registry.HasValue(GameKey, "Odd"));
+    registry.SetDword(TSKey, "Number", 7);
+    registry.SetValue(TSKey, "Odd", REG_BINARY, std::string("\x01\x02", 2));
+    EXPECT_EQ(registry.GetDword(TSKey, "Number"), 7u);
+    EXPECT_EQ(registry.GetString(TSKey, "Number"), std::nullopt);
+    EXPECT_EQ(registry.GetType(TSKey, "Odd"), static_cast<DWORD>(REG_BINARY));
+    registry.DeleteValue(TSKey, "Odd");
+    EXPECT_FALSE(registry.HasValue(TSKey, "Odd"));
     registry.DeleteKey("Software\\Westwood");
-    EXPECT_FALSE(registry.HasKey(GameKey));
+    EXPECT_FALSE(registry.HasKey(TSKey));
 }
 
 TEST(RegistrySandbox, EndsWithoutTrace)
@@ -60,11 +58,11 @@ TEST(RegistrySandbox, EndsWithoutTrace)
     std::string root;
     {
         RegistrySandbox registry;
-        registry.SetString(GameKey, "InstallPath", "x");
+        registry.SetString(TSKey, "InstallPath", "x");
         root = registry.RootPath();
     }
     HKEY key;
-    EXPECT_EQ(OpenAsProgram(GameKey, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(OpenAsProgram(TSKey, &key), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, root.c_str(), 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
 }
 
@@ -72,13 +70,13 @@ TEST(RegistrySandbox, UnwritableRefusesNewKeysButServesExistingOnes)
 {
     RegistrySandbox registry;
     registry.MakeUnwritable();
-    registry.SetString(GameKey, "InstallPath", "x");
+    registry.SetString(TSKey, "InstallPath", "x");
 
     HKEY key;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Halvek\\Kesterly", 0, nullptr, 0,
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsKey, 0, nullptr, 0,
                               KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr),
               ERROR_CHILD_MUST_BE_VOLATILE);
-    ASSERT_EQ(OpenAsProgram(GameKey, &key), ERROR_SUCCESS);
+    ASSERT_EQ(OpenAsProgram(TSKey, &key), ERROR_SUCCESS);
     RegCloseKey(key);
 }
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "TestSupport.h"
 #include "resource.h"
 
 #include <stdexcept>
@@ -20,10 +21,6 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs)
 }
 
 // RegistryKeys
-
-const char RegistryKeys::TiberianSun[] = "Software\\Westwood\\Tiberian Sun";
-const char RegistryKeys::RedAlert[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
-const char RegistryKeys::Settings[] = "Software\\Halvek\\Kesterly";
 
 namespace {
 
@@ -78,7 +75,7 @@ std::optional<std::pair<DWORD, std::string>> GetValue(const std::string& key, co
 
 RegistryKeys::RegistryKeys()
 {
-    for (const char* key : {TiberianSun, RedAlert, Settings}) {
+    for (const char* key : {TestSupport::TSKey, TestSupport::RAKey, TestSupport::SettingsKey}) {
         Saved saved{key, false, {}};
         if (HKEY handle = OpenKey(key, KEY_READ)) {
             saved.Existed = true;

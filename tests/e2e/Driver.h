@@ -20,10 +20,6 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 // saved when the object is made, deleted for the test, and put back as they were afterwards.
 class RegistryKeys {
 public:
-    static const char TiberianSun[];
-    static const char RedAlert[];
-    static const char Settings[];
-
     RegistryKeys();
     ~RegistryKeys();
     RegistryKeys(const RegistryKeys&) = delete;

@@ -60,14 +60,14 @@ protected:
     {
         TSFolder = Root.Folder("Westwood Games\\Tiberian Sun");
         TS = std::make_unique<StubGame>(TSFolder, "Sun.exe");
-        RegistryKeys::SetString(RegistryKeys::TiberianSun, "InstallPath", TS->Path());
+        RegistryKeys::SetString(TSKey, "InstallPath", TS->Path());
     }
 
     void InstallRedAlert()
     {
         RAFolder = Root.Folder("Westwood Games\\Red Alert");
         RA = std::make_unique<StubGame>(RAFolder, "RA95.exe");
-        RegistryKeys::SetString(RegistryKeys::RedAlert, "InstallPath", RA->Path());
+        RegistryKeys::SetString(RAKey, "InstallPath", RA->Path());
     }
 
     // Both games, the Red Alert tab remembered with the rules folder.
@@ -75,8 +75,8 @@ protected:
     {
         InstallTiberianSun();
         InstallRedAlert();
-        RegistryKeys::SetDword(RegistryKeys::Settings, "GameTab", 1);
-        RegistryKeys::SetString(RegistryKeys::Settings, "RARulesDir", RulesFolder);
+        RegistryKeys::SetDword(SettingsKey, "GameTab", 1);
+        RegistryKeys::SetString(SettingsKey, "RARulesDir", RulesFolder);
     }
 
     std::unique_ptr<KesterlyProcess> Start()
@@ -132,9 +132,9 @@ TEST_F(EndToEnd, TypicalRoadInstallsChosenRulesStartsRedAlertAndRemembers)
     EXPECT_EQ(starts[0].CurrentFolder, WithoutClosingBackslash(RAFolder));
     EXPECT_EQ(starts[0].RulesSize, 5000);
     EXPECT_TRUE(TS->Records().empty());
-    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "RARulesDir"), RulesFolder);
-    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "TSRulesDir"), TSFolder);
-    EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(1));
+    EXPECT_EQ(RegistryKeys::GetString(SettingsKey, "RARulesDir"), RulesFolder);
+    EXPECT_EQ(RegistryKeys::GetString(SettingsKey, "TSRulesDir"), TSFolder);
+    EXPECT_EQ(RegistryKeys::GetDword(SettingsKey, "GameTab"), std::optional<DWORD>(1));
 }
 
 TEST_F(EndToEnd, RunNoRulesRemovesInstalledRulesAndStartsTheGame)
@@ -156,9 +156,9 @@ TEST_F(EndToEnd, RunNoRulesRemovesInstalledRulesAndStartsTheGame)
     EXPECT_EQ(starts[0].CommandLine, "\"" + TS->Path() + "\"");
     EXPECT_EQ(starts[0].CurrentFolder, WithoutClosingBackslash(TSFolder));
     EXPECT_FALSE(starts[0].RulesExists);
-    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "TSRulesDir"), TSFolder);
-    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "RARulesDir"), RAFolder);
-    EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(0));
+    EXPECT_EQ(RegistryKeys::GetString(SettingsKey, "TSRulesDir"), TSFolder);
+    EXPECT_EQ(RegistryKeys::GetString(SettingsKey, "RARulesDir"), RAFolder);
+    EXPECT_EQ(RegistryKeys::GetDword(SettingsKey, "GameTab"), std::optional<DWORD>(0));
 }
 
 TEST_F(EndToEnd, AMissingGameProgramIsReportedInABoxAndKesterlyStillEnds)
@@ -180,7 +180,7 @@ TEST_F(EndToEnd, AMissingGameProgramIsReportedInABoxAndKesterlyStillEnds)
     app->Click(GetDlgItem(box, IDOK));
 
     EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
-    EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(1));
+    EXPECT_EQ(RegistryKeys::GetDword(SettingsKey, "GameTab"), std::optional<DWORD>(1));
 }
 
 TEST_F(EndToEnd, QuitSavesTheRememberedSettingsButNotAFolderJustTyped)
@@ -198,8 +198,8 @@ TEST_F(EndToEnd, QuitSavesTheRememberedSettingsButNotAFolderJustTyped)
     app->Click(app->Control(IDC_QUITBUTTON));
 
     EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
-    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "RARulesDir"), RulesFolder);
-    EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(1));
+    EXPECT_EQ(RegistryKeys::GetString(SettingsKey, "RARulesDir"), RulesFolder);
+    EXPECT_EQ(RegistryKeys::GetDword(SettingsKey, "GameTab"), std::optional<DWORD>(1));
     EXPECT_TRUE(TS->Records().empty());
     EXPECT_TRUE(RA->Records().empty());
 }
@@ -216,9 +216,9 @@ TEST_F(EndToEnd, CloseBoxAfterATabChangeSavesBothFoldersAndTheNewTab)
     PostMessageW(app->MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
 
     EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
-    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "RARulesDir"), RulesFolder);
-    EXPECT_EQ(RegistryKeys::GetString(RegistryKeys::Settings, "TSRulesDir"), TSFolder);
-    EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(0));
+    EXPECT_EQ(RegistryKeys::GetString(SettingsKey, "RARulesDir"), RulesFolder);
+    EXPECT_EQ(RegistryKeys::GetString(SettingsKey, "TSRulesDir"), TSFolder);
+    EXPECT_EQ(RegistryKeys::GetDword(SettingsKey, "GameTab"), std::optional<DWORD>(0));
     EXPECT_TRUE(TS->Records().empty());
     EXPECT_TRUE(RA->Records().empty());
 }
@@ -302,7 +302,7 @@ TEST_F(EndToEnd, WithoutGamesTheWindowSaysSoAndOnlyAboutAndQuitWork)
 
     app->Click(app->Control(IDC_QUITBUTTON));
     EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
-    EXPECT_EQ(RegistryKeys::GetDword(RegistryKeys::Settings, "GameTab"), std::optional<DWORD>(0xFFFFFFFF));
+    EXPECT_EQ(RegistryKeys::GetDword(SettingsKey, "GameTab"), std::optional<DWORD>(0xFFFFFFFF));
 }
 
 }  // namespace
