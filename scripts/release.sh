@@ -5,6 +5,10 @@
 # each with a .sha256 file beside it.  The programs are built with the i686 and x64 presets'
 # settings in build folders of their own (build/release/i686, build/release/x64), without tests.
 # Fails when a program imports a DLL that Windows does not ship.
+#
+# The zips are reproducible: two runs on the same commit, in any folder and at any time, give
+# byte-identical zips (the programs carry no link time and no build paths, and the zips no file
+# times but the commit's), so a download can be checked by rebuilding it (see README).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -14,6 +18,9 @@ version=$(sed -n 's/^project(Kesterly VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p'
 [[ -n $version ]] || { echo "release: no version in CMakeLists.txt" >&2; exit 1; }
 out=build/release
 mkdir -p "$out"
+# Every file in the zips carries the time of the last commit, so that a rebuild of the same commit,
+# anywhere and at any time, gives the same bytes.
+commit_time=$(git log -1 --format=%ct 2>/dev/null) || { echo "release: not a git checkout" >&2; exit 1; }
 
 package() {  # <preset> <tool prefix> <zip suffix>
   local preset=$1 tools=$2 suffix=$3
@@ -28,7 +35,7 @@ package() {  # <preset> <tool prefix> <zip suffix>
   cp README.md "$stage/"
   cp docs/main-window.png "$stage/docs/"  # the README shows it
   rm -f "$out/$zip"
-  (cd "$stage" && cmake -E tar cf "../$zip" --format=zip kesterly.exe README.md docs)
+  python3 scripts/make-zip.py "$out/$zip" "$stage" "$commit_time" kesterly.exe README.md docs/main-window.png
   (cd "$out" && sha256sum "$zip" >"$zip.sha256")
   rm -rf "$stage"
   echo "$out/$zip: $(stat -c %s "$out/$zip") bytes, kesterly.exe $(unzip_size "$out/$zip") bytes"

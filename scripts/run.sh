@@ -1,21 +1,37 @@
 #!/usr/bin/env bash
-# Builds Kesterly (x86_64) and starts it in a sandbox Wine prefix
-# (build/x64/sandbox) where both games are installed and registered and
-# C:\Rules\ holds sample rules files.  The prefix is kept between runs, so
-# Kesterly's remembered settings persist.  Arguments go to kesterly.exe.
+# Builds Kesterly and starts it in a sandbox Wine prefix (build/<preset>/sandbox)
+# where both games are installed and registered and C:\Rules\ holds sample
+# rules files.  The prefix is kept between runs, so Kesterly's remembered
+# settings persist.
+#
+#   bash scripts/run.sh          the 32-bit program (preset i686), the one players get
+#   bash scripts/run.sh --x64    the 64-bit program (preset x64)
+#
+# Further arguments go to kesterly.exe.  Where this machine cannot run 32-bit
+# Windows programs, the script says so and starts the 64-bit one.
 #
 # The games are stand-ins (tests/stubgame): started by Kesterly, each shows a
 # small window saying which game it is and which Rules.ini it received.
 # KESTERLY_BUILD_DIR=<folder> uses an already configured build folder instead
-# of the x64 preset.
+# of the preset's own.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+preset=i686
+if [[ ${1:-} == --x64 ]]; then
+  preset=x64
+  shift
+fi
 
 bash scripts/deps.sh
 build=${KESTERLY_BUILD_DIR:-}
 if [[ -z $build ]]; then
-  build=build/x64
-  cmake --preset x64 >/dev/null
+  if [[ $preset == i686 ]] && ! (WINEPREFIX_NAME=sandbox; source scripts/wine-env.sh build/i686 && kesterly_runs_win32); then
+    echo "run: this machine does not run 32-bit Windows programs; starting the 64-bit Kesterly instead"
+    preset=x64
+  fi
+  build=build/$preset
+  cmake --preset "$preset" >/dev/null
 fi
 cmake --build "$build" -j2 --target kesterly stubgame
 

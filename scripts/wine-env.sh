@@ -8,6 +8,14 @@
 #
 # A caller may set WINEPREFIX_NAME to use another prefix folder inside the build
 # folder (scripts/run.sh uses "sandbox").
+#
+# Wine maps Windows file names to Unix ones through the locale's character set:
+# when the caller's locale is not UTF-8 (none at all in a minimal container),
+# LC_ALL becomes C.UTF-8, which every Debian has, so that names such as
+# "Règles" can be created.
+#
+# kesterly_runs_win32 then tells whether this machine runs 32-bit Windows
+# programs under this Wine (it starts a tiny i686 program and checks its exit code).
 
 kesterly_wine_env() {
   local build=${1:?usage: source scripts/wine-env.sh <build folder>}
@@ -18,6 +26,7 @@ kesterly_wine_env() {
   export WINEARCH=win64
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
+  [[ $(locale charmap 2>/dev/null) == UTF-8 ]] || export LC_ALL=C.UTF-8
 
   kesterly_display "$build" || return 1
   kesterly_wineserver || return 1
@@ -103,6 +112,16 @@ kesterly_wine_fonts() {
 kesterly_default_window_management() {
   grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null || return 0
   wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f </dev/null >/dev/null 2>&1
+}
+
+kesterly_runs_win32() {
+  local src exe=${WINEPREFIX%/*}/win32-probe.exe rc=0
+  src="$(dirname "${BASH_SOURCE[0]}")/win32-probe.c"
+  if [[ ! $exe -nt $src ]]; then
+    i686-w64-mingw32-gcc -O2 -o "$exe" "$src" || return 1
+  fi
+  wine "$exe" </dev/null >/dev/null 2>&1 || rc=$?
+  [[ $rc == 32 ]]
 }
 
 kesterly_wine_cleanup() {

@@ -306,3 +306,43 @@ TEST_F(EndToEnd, WithoutGamesTheWindowSaysSoAndOnlyAboutAndQuitWork)
 }
 
 }  // namespace
+
+// Each build's suites prove that build's program: the i686 run drives the 32-bit kesterly.exe,
+// which a 64-bit system runs under WoW64, the x86_64 run the 64-bit one. The two builds rightly
+// differ there, and nowhere in what they save: both keep their settings in the 32-bit view, which
+// the 64-bit registry holds under Software\Wow6432Node.
+TEST_F(EndToEnd, EachBuildRunsItsOwnProgramAndBothSaveWhereTheOtherFindsTheSettings)
+{
+#ifdef _WIN64
+    const WORD expectedMachine = IMAGE_FILE_MACHINE_AMD64;
+    const BOOL expectedWow64 = FALSE;
+#else
+    const WORD expectedMachine = IMAGE_FILE_MACHINE_I386;
+    const BOOL expectedWow64 = TRUE;
+#endif
+    const std::string image = ReadWholeFile(ExeFolder() + "..\\kesterly.exe");
+    ASSERT_GT(image.size(), 0x40u);
+    const DWORD header = *reinterpret_cast<const DWORD*>(image.data() + 0x3c);
+    ASSERT_LT(header + 6, image.size());
+    EXPECT_EQ(image.compare(header, 4, std::string("PE\0\0", 4)), 0);
+    EXPECT_EQ(*reinterpret_cast<const WORD*>(image.data() + header + 4), expectedMachine);
+
+    InstallBothRedAlertRemembered();
+    auto app = Start();
+    BOOL wow64 = !expectedWow64;
+    ASSERT_TRUE(IsWow64Process(app->Process(), &wow64));
+    EXPECT_EQ(wow64, expectedWow64);
+    app->Click(app->Control(IDC_QUITBUTTON));
+    ASSERT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Halvek\\Kesterly", 0,
+                            KEY_READ | KEY_WOW64_64KEY, &key),
+              ERROR_SUCCESS);
+    char folder[MAX_PATH] = {};
+    DWORD size = sizeof folder - 1;
+    EXPECT_EQ(RegQueryValueExA(key, "RARulesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(folder), &size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(std::string(folder), RulesFolder);
+}
