@@ -7,8 +7,9 @@
 #   bash scripts/run.sh          the 32-bit program (preset i686), the one players get
 #   bash scripts/run.sh --x64    the 64-bit program (preset x64)
 #
-# Further arguments go to kesterly.exe.  Where this machine cannot run 32-bit
-# Windows programs, the script says so and starts the 64-bit one.
+# Further arguments go to kesterly.exe.  Where this machine does not execute
+# 32-bit programs (scripts/runs-i386.sh), the script says so and starts the
+# 64-bit one.
 #
 # The games are stand-ins (tests/stubgame): started by Kesterly, each shows a
 # small window saying which game it is and which Rules.ini it received.
@@ -24,12 +25,12 @@ if [[ ${1:-} == --x64 ]]; then
 fi
 
 bash scripts/deps.sh
+if [[ $preset == i686 ]] && ! bash scripts/runs-i386.sh; then
+  echo "run: this machine does not execute 32-bit programs; starting the 64-bit Kesterly instead"
+  preset=x64
+fi
 build=${KESTERLY_BUILD_DIR:-}
 if [[ -z $build ]]; then
-  if [[ $preset == i686 ]] && ! (WINEPREFIX_NAME=sandbox; source scripts/wine-env.sh build/i686 && kesterly_runs_win32); then
-    echo "run: this machine does not run 32-bit Windows programs; starting the 64-bit Kesterly instead"
-    preset=x64
-  fi
   build=build/$preset
   cmake --preset "$preset" >/dev/null
 fi
@@ -37,6 +38,11 @@ cmake --build "$build" -j2 --target kesterly stubgame
 
 WINEPREFIX_NAME=sandbox
 source scripts/wine-env.sh "$build"
+if [[ $preset == i686 && -z ${KESTERLY_BUILD_DIR:-} ]] && ! kesterly_runs_win32; then
+  echo "run: $(wine --version) does not run 32-bit Windows programs here (is wine32:i386 installed?);" \
+       "bash scripts/run.sh --x64 starts the 64-bit Kesterly" >&2
+  exit 1
+fi
 
 drive_c=$WINEPREFIX/drive_c
 reg_add() {  # <key under HKLM\Software> <value> <type> <data>: the 32-bit view, as 32-bit installers write
