@@ -1,5 +1,7 @@
 // The main window: games on tabs, the rules folder and its rules files, and the run commands.
 #pragma once
+#include <vector>
+
 #include "Forms.h"
 
 class TRulesForm : public TForm {
@@ -53,10 +55,19 @@ private:
     bool Launching = false;       // a run command or a way out is under way
     TFont LargeFont;
 
+    // A registry key under HKEY_LOCAL_MACHINE where an installer records a game. Without
+    // FileNameValue, PathValue holds the full path of the executable; with it, PathValue holds the
+    // install folder and FileNameValue the executable's file name.
+    struct TInstallPlace {
+        const char* RegistryKey;
+        const char* PathValue;
+        const char* FileNameValue;
+    };
+
     // One row per supported game.
     struct TGameProfile {
         const char* TabCaption;
-        const char* RegistryKey;
+        std::vector<TInstallPlace> InstallPlaces;  // looked up in this order; the first with a path wins
         AnsiString TRulesForm::*GameDir;
         AnsiString TRulesForm::*GameExe;
         AnsiString TRulesForm::*RulesFolder;
@@ -72,6 +83,7 @@ private:
     void DetectTiberianSun();
     void DetectRedAlert();
     void DetectGame(const TGameProfile& Game);
+    static AnsiString ReadInstallPath(const TInstallPlace& Place);
     const TGameProfile* SelectedGame();
     void ApplyGameProfile();
     void StoreRulesFolder();

@@ -6,16 +6,26 @@
 namespace {
 
 const char SettingsKey[] = "\\Software\\Halvek\\Kesterly";
+// The 2006 compilation records all its games under one key, each as a folder and a file name.
+const char FirstDecadeKey[] = "\\Software\\Electronic Arts\\EA Games\\Command and Conquer The First Decade";
 
 }  // namespace
 
 const TRulesForm::TGameProfile TRulesForm::TiberianSun = {
-    "Tiberian SUN", "\\Software\\Westwood\\Tiberian Sun", &TRulesForm::TSGameDir, &TRulesForm::TSGameExe,
-    &TRulesForm::TSRulesFolder, clNavy, "General", "Name", "Tiberian Sun", "Name"};
+    "Tiberian SUN",
+    {{"\\Software\\Westwood\\Tiberian Sun", "InstallPath", nullptr},
+     {FirstDecadeKey, "ts_folder", "ts_executable"}},
+    &TRulesForm::TSGameDir, &TRulesForm::TSGameExe, &TRulesForm::TSRulesFolder, clNavy, "General", "Name",
+    "Tiberian Sun", "Name"};
 
 const TRulesForm::TGameProfile TRulesForm::RedAlert = {
-    "Red Alert", "\\Software\\Westwood\\Red Alert Windows 95 Edition", &TRulesForm::RAGameDir, &TRulesForm::RAGameExe,
-    &TRulesForm::RARulesFolder, clMaroon, "General", "Name", "Red Alert", "CrateMinimum"};
+    "Red Alert",
+    {{"\\Software\\Westwood\\Red Alert Windows 95 Edition", "InstallPath", nullptr},
+     {"\\Software\\Westwood\\Alarmstufe Rot Windows 95 Edition", "InstallPath", nullptr},
+     {"\\Software\\Westwood\\Alerte Rouge version Windows 95", "InstallPath", nullptr},
+     {FirstDecadeKey, "ra_folder", "ra_executable"}},
+    &TRulesForm::RAGameDir, &TRulesForm::RAGameExe, &TRulesForm::RARulesFolder, clMaroon, "General", "Name",
+    "Red Alert", "CrateMinimum"};
 
 void TRulesForm::DetectTiberianSun()
 {
@@ -27,22 +37,36 @@ void TRulesForm::DetectRedAlert()
     DetectGame(RedAlert);
 }
 
+// The full path of the executable that Place records; empty when its key is missing or a value
+// is missing or empty. A value of the wrong type raises.
+AnsiString TRulesForm::ReadInstallPath(const TInstallPlace& Place)
+{
+    TRegistry Registry(KEY_READ);
+    Registry.RootKey = HKEY_LOCAL_MACHINE;
+    if (!Registry.OpenKey(Place.RegistryKey, false))
+        return AnsiString();
+    const AnsiString Path = Registry.ReadString(Place.PathValue);
+    if (!Place.FileNameValue)
+        return Path;
+    const AnsiString FileName = Registry.ReadString(Place.FileNameValue);
+    if (Path.empty() || FileName.empty())
+        return AnsiString();
+    return Path.back() == '\\' ? Path + FileName : Path + "\\" + FileName;
+}
+
 void TRulesForm::DetectGame(const TGameProfile& Game)
 {
     AnsiString& InstallDir = this->*Game.GameDir;
-    {
-        TRegistry Registry(KEY_READ);
-        Registry.RootKey = HKEY_LOCAL_MACHINE;
-        InstallDir = "";
-        try {
-            if (Registry.OpenKey(Game.RegistryKey, false)) {
-                InstallDir = Registry.ReadString("InstallPath");
-                Registry.CloseKey();
-            }
-        } catch (const ERegistryException& E) {
-            ShowMessage(E.Message);
-            return;
+    InstallDir = "";
+    try {
+        for (const TInstallPlace& Place : Game.InstallPlaces) {
+            InstallDir = ReadInstallPath(Place);
+            if (!InstallDir.empty())
+                break;
         }
+    } catch (const ERegistryException& E) {
+        ShowMessage(E.Message);
+        return;
     }
     if (InstallDir.empty())
         return;

@@ -130,6 +130,137 @@ INSTANTIATE_TEST_SUITE_P(
         TDetectionCase{"NeitherIsText", {TInstall::Binary, ""}, {TInstall::Dword, ""}, {}, "", "", "", ""}),
     [](const testing::TestParamInfo<TDetectionCase>& Info) { return std::string(Info.param.Name); });
 
+// Red Alert's German and French editions and the 2006 compilation record the games elsewhere.
+struct TPlaceCase {
+    const char* Name;
+    const char* Key;
+    const char* PathValue;
+    const char* FileNameValue;  // null: PathValue holds the full path of the executable
+    const char* Tab;
+    const char* Exe;
+};
+void PrintTo(const TPlaceCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class OtherPlace : public testing::TestWithParam<TPlaceCase> {};
+
+TEST_P(OtherPlace, AloneGivesTheTabAndTheGameStarts)
+{
+    const TPlaceCase& Case = GetParam();
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    TempDir Dir;
+    const std::string Folder = Dir.Folder("Games\\Installed Here");
+    const std::string FolderNoBackslash = Folder.substr(0, Folder.size() - 1);
+    StubGame Game(Folder, Case.Exe);
+    if (Case.FileNameValue) {
+        Registry.SetString(Case.Key, Case.PathValue, FolderNoBackslash);
+        Registry.SetString(Case.Key, Case.FileNameValue, Case.Exe);
+    } else {
+        Registry.SetString(Case.Key, Case.PathValue, Game.Path());
+    }
+    KesterlyApp App;
+    App.Start();
+
+    EXPECT_EQ(TabCaptions(App.Form().GameTab), std::vector<std::string>{Case.Tab});
+    EXPECT_EQ(App.Form().DirText.Caption(), Folder);
+    EXPECT_EQ(App.Probe().GameExe(), Case.Exe);
+    App.Click(App.Form().NoRulesButton);
+    const std::vector<TStubRecord> Starts = Game.WaitForRecords();
+    ASSERT_EQ(Starts.size(), 1u);
+    EXPECT_EQ(Starts[0].CurrentFolder, FolderNoBackslash);
+    EXPECT_TRUE(App.Terminated());
+    EXPECT_TRUE(Boxes.Boxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, OtherPlace,
+    testing::Values(TPlaceCase{"RedAlertGerman", RAGermanKey, "InstallPath", nullptr, "Red Alert", "RA95.EXE"},
+                    TPlaceCase{"RedAlertFrench", RAFrenchKey, "InstallPath", nullptr, "Red Alert", "RA95.EXE"},
+                    TPlaceCase{"RedAlertCompilation", FirstDecadeKey, "ra_folder", "ra_executable", "Red Alert",
+                               "RA95.exe"},
+                    TPlaceCase{"TiberianSunCompilation", FirstDecadeKey, "ts_folder", "ts_executable",
+                               "Tiberian SUN", "Game.exe"}),
+    [](const testing::TestParamInfo<TPlaceCase>& Info) { return std::string(Info.param.Name); });
+
+// One registry value as an installer left it: text, or, with Text null, a number.
+struct TValue {
+    const char* Key;
+    const char* Name;
+    const char* Text;
+};
+
+struct TPlacesCase {
+    const char* Name;
+    std::vector<TValue> Values;
+    std::vector<std::string> Tabs;
+    std::string TSPath, RAPath;  // install folder and executable as found, joined
+    std::vector<std::string> Messages;
+};
+void PrintTo(const TPlacesCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class Places : public testing::TestWithParam<TPlacesCase> {};
+
+TEST_P(Places, FirstPlaceWithAPathDecides)
+{
+    const TPlacesCase& Case = GetParam();
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    for (const TValue& Value : Case.Values) {
+        if (Value.Text)
+            Registry.SetString(Value.Key, Value.Name, Value.Text);
+        else
+            Registry.SetDword(Value.Key, Value.Name, 7);
+    }
+    KesterlyApp App;
+    App.Start();
+
+    RulesFormProbe Probe = App.Probe();
+    EXPECT_EQ(TabCaptions(App.Form().GameTab), Case.Tabs);
+    EXPECT_EQ(Probe.TSGameDir() + Probe.TSGameExe(), Case.TSPath);
+    EXPECT_EQ(Probe.RAGameDir() + Probe.RAGameExe(), Case.RAPath);
+    std::vector<std::string> Shown;
+    for (const TMessageBoxRecord& Box : Boxes.Boxes())
+        Shown.push_back(Box.Text);
+    EXPECT_EQ(Shown, Case.Messages);
+}
+
+const TValue English{RAKey, "InstallPath", "C:\\EN\\RA95.exe"};
+const TValue German{RAGermanKey, "InstallPath", "C:\\DE\\RA95.exe"};
+const TValue French{RAFrenchKey, "InstallPath", "C:\\FR\\RA95.exe"};
+const TValue RAFolder{FirstDecadeKey, "ra_folder", "C:\\FD\\RA"};
+const TValue RAExecutable{FirstDecadeKey, "ra_executable", "RA95.exe"};
+const TValue TSFolder{FirstDecadeKey, "ts_folder", "C:\\FD\\TS"};
+const TValue TSExecutable{FirstDecadeKey, "ts_executable", "Game.exe"};
+const char NotText[] = "Registry value \"InstallPath\" is not text.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, Places,
+    testing::Values(
+        TPlacesCase{"EnglishKeysWin",
+                    {English, German, French, RAFolder, RAExecutable, {TSKey, "InstallPath", "C:\\TS\\Sun.exe"},
+                     TSFolder, TSExecutable},
+                    {"Tiberian SUN", "Red Alert"}, "C:\\TS\\Sun.exe", "C:\\EN\\RA95.exe", {}},
+        TPlacesCase{"GermanBeforeFrench", {German, French, RAFolder, RAExecutable}, {"Red Alert"}, "",
+                    "C:\\DE\\RA95.exe", {}},
+        TPlacesCase{"FrenchBeforeCompilation", {French, RAFolder, RAExecutable}, {"Red Alert"}, "",
+                    "C:\\FR\\RA95.exe", {}},
+        TPlacesCase{"EmptyEnglishPathFallsThrough", {{RAKey, "InstallPath", ""}, German}, {"Red Alert"}, "",
+                    "C:\\DE\\RA95.exe", {}},
+        TPlacesCase{"CompilationFolders",
+                    {RAFolder, RAExecutable, {FirstDecadeKey, "ts_folder", "C:\\FD\\TS\\"},
+                     {FirstDecadeKey, "ts_executable", "SUN.exe"}},
+                    {"Tiberian SUN", "Red Alert"}, "C:\\FD\\TS\\SUN.exe", "C:\\FD\\RA\\RA95.exe", {}},
+        TPlacesCase{"CompilationWithOneValueEach", {TSFolder, RAExecutable}, {}, "", "", {}},
+        TPlacesCase{"CompilationWithEmptyFolder", {{FirstDecadeKey, "ra_folder", ""}, RAExecutable}, {}, "", "", {}},
+        TPlacesCase{"GermanNotTextHidesTheCompilation",
+                    {{RAGermanKey, "InstallPath", nullptr}, RAFolder, RAExecutable}, {}, "", "", {NotText}},
+        TPlacesCase{"CompilationExecutableNotText",
+                    {TSFolder, {FirstDecadeKey, "ts_executable", nullptr}, English}, {"Red Alert"}, "",
+                    "C:\\EN\\RA95.exe", {"Registry value \"ts_executable\" is not text."}},
+        TPlacesCase{"BrokenPlaceAfterTheFoundOne", {English, {RAFrenchKey, "InstallPath", nullptr}}, {"Red Alert"},
+                    "", "C:\\EN\\RA95.exe", {}}),
+    [](const testing::TestParamInfo<TPlacesCase>& Info) { return std::string(Info.param.Name); });
+
 struct TProfileCase {
     const char* Name;
     const char* Key;

@@ -75,7 +75,8 @@ std::optional<std::pair<DWORD, std::string>> GetValue(const std::string& key, co
 
 RegistryKeys::RegistryKeys()
 {
-    for (const char* key : {TestSupport::TSKey, TestSupport::RAKey, TestSupport::SettingsKey}) {
+    for (const char* key : {TestSupport::TSKey, TestSupport::RAKey, TestSupport::RAGermanKey, TestSupport::RAFrenchKey,
+                            TestSupport::FirstDecadeKey, TestSupport::SettingsKey}) {
         Saved saved{key, false, {}};
         if (HKEY handle = OpenKey(key, KEY_READ)) {
             saved.Existed = true;

@@ -16,8 +16,9 @@ namespace E2E {
 // Polls `done` every 20 ms until it holds or `timeoutMs` have passed; returns its last answer.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 
-// Three keys of HKLM in the 32-bit view, as a 32-bit Kesterly and the games' installers see them:
-// saved when the object is made, deleted for the test, and put back as they were afterwards.
+// Every key of HKLM that Kesterly reads (the games' and its own), in the 32-bit view, as a 32-bit
+// Kesterly and the games' installers see them: saved when the object is made, deleted for the
+// test, and put back as they were afterwards.
 class RegistryKeys {
 public:
     RegistryKeys();

@@ -16,6 +16,11 @@ namespace TestSupport {
 // The keys the program reads and writes below HKLM.
 constexpr char TSKey[] = "Software\\Westwood\\Tiberian Sun";
 constexpr char RAKey[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
+// Where else the games may be installed: Red Alert's German and French editions ("InstallPath"),
+// and the 2006 compilation (ts_folder/ts_executable, ra_folder/ra_executable).
+constexpr char RAGermanKey[] = "Software\\Westwood\\Alarmstufe Rot Windows 95 Edition";
+constexpr char RAFrenchKey[] = "Software\\Westwood\\Alerte Rouge version Windows 95";
+constexpr char FirstDecadeKey[] = "Software\\Electronic Arts\\EA Games\\Command and Conquer The First Decade";
 constexpr char SettingsKey[] = "Software\\Halvek\\Kesterly";
 // Tab order when both games are installed.
 constexpr int TSTab = 0;
