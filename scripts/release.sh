@@ -29,7 +29,9 @@ package() {  # <preset> <tool prefix> <zip suffix>
   cmake --preset "$preset" -B "$build" -DKESTERLY_TESTS=OFF -DKESTERLY_BENCH=OFF >/dev/null
   cmake --build "$build" -j2 --target kesterly
   rm -rf "$stage" && mkdir -p "$stage"
-  "$tools-strip" -o "$stage/kesterly.exe" "$build/kesterly.exe"
+  # strip writes the current time into the PE header unless SOURCE_DATE_EPOCH says otherwise; 0
+  # keeps the header as the linker left it (--no-insert-timestamp).
+  SOURCE_DATE_EPOCH=0 "$tools-strip" -o "$stage/kesterly.exe" "$build/kesterly.exe"
   bash tests/check-imports.sh "$tools-objdump" "$stage/kesterly.exe"
   mkdir -p "$stage/docs"
   cp README.md "$stage/"
