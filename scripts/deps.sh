@@ -9,9 +9,18 @@ packages=(
   wine wine64 fonts-wine xvfb xauth imagemagick
   googletest cmake ninja-build clang libclang-rt-14-dev libx11-dev python3
 )
-# Only where dpkg's own architecture is amd64: there wine32 comes from the i386 one.
+# Debian's 32-bit Wine only where it can work: on amd64 (it comes from the i386 architecture) and
+# where the kernel executes 32-bit programs.  Some virtual machines' kernels refuse them ("Exec
+# format error"), and there an installed wine32 would only make Debian's `wine` fail for every
+# program, 64-bit ones included.
 wine32=()
-[[ $(dpkg --print-architecture) == amd64 ]] && wine32=(wine32:i386)
+if [[ $(dpkg --print-architecture) == amd64 ]]; then
+  if bash "$(dirname "${BASH_SOURCE[0]}")/runs-i386.sh"; then
+    wine32=(wine32:i386)
+  else
+    echo "deps: this machine does not execute 32-bit x86 programs, so the 32-bit Wine is not installed"
+  fi
+fi
 
 missing=()
 for p in "${packages[@]}" "${wine32[@]}"; do
