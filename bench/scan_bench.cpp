@@ -2,6 +2,9 @@
 // same reads and against the floor (list the folder, open each file, read its first 4 KB, close it).
 //
 //   scan_bench [N ...]      folder sizes to measure (default 100 1000 5000)
+//   scan_bench --keep [N]   what Run adds before it replaces a Rules.ini of the same 150 KB: the check
+//                           whether its bytes stand in a rules folder of N files (default 1000), and the
+//                           copy kept when they do not; against one scan of that folder
 //
 // Each rules file is about 150 KB: [General] with the name or the marker in its first 4 KB, then unit,
 // weapon and building sections. The last table grows every file tenfold behind an unchanged [General].
@@ -226,15 +229,75 @@ TRow Measure(KesterlyApp& App, int N)
     return {N, Base[0], Base[1], Base[2], Base[3], Grown[0], Grown[1]};
 }
 
+// Run's keep check before it replaces Rules.ini, in the game folder Game of the shown main window.
+void MeasureKeep(KesterlyApp& App, const std::string& Game, int N)
+{
+    TempDir Temp;
+    const std::string Folder = Temp.Folder("rules");
+    RulesFormProbe Probe = App.Probe();
+    Probe.CurrentRulesFolder() = Folder;
+    const std::string Installed = Game + "Rules.ini";
+    // The files of the rules folder, each FileSize bytes and differing from the others in their first lines.
+    MakeRulesFiles(Folder, N, FileSize);
+    const std::string Body = GeneralSection(0) + Sections(FileSize);
+    auto Scan = [&] {
+        Probe.ScanRulesFolder();
+        UpdateWindow(App.Form().RulesList.Handle);
+    };
+    // The check, and the copy it keeps, which the next round must not find.
+    std::string Kept;
+    auto Keep = [&] { Kept = Probe.KeepInstalledRules(""); };
+    auto Measured = [&](const char* Case) {
+        Scan();
+        Keep();
+        const bool Keeps = !Kept.empty();
+        auto Forget = [&] {
+            if (!Kept.empty())
+                DeleteFileA(Kept.c_str());
+        };
+        Forget();
+        const std::vector<double> Ms = MedianMs(7, {Scan, [&] { Keep(); }, Forget});
+        App.Pump();
+        std::printf("%-62s %9.1f %9.1f %9.2f  %s\n", Case, Ms[0], Ms[1], Ms[1] / Ms[0], Keeps ? "kept" : "none");
+    };
+    std::printf("Rules.ini of %zu KB, rules folder of %d files; medians in ms\n\n", FileSize / 1024, N);
+    std::printf("%-62s %9s %9s %9s  %s\n", "Rules.ini", "scan", "keep", "keep/scan", "copy");
+    SaveFile(Installed, ReadWholeFile(Folder + "rules" + std::to_string(N / 2) + ".ini"));
+    Measured("installed from the rules folder (same size as all)");
+    SaveFile(Installed, Body.substr(0, FileSize + 100));
+    Measured("tuned by hand, a size no rules file has");
+    SaveFile(Installed, Body.substr(0, FileSize));
+    // The worst case: every rules file has its size and differs from it in the last byte only.
+    std::string Other = Body.substr(0, FileSize);
+    Other.back() ^= 1;
+    for (int I = 0; I < N; ++I)
+        SaveFile(Folder + "rules" + std::to_string(I) + ".ini", Other);
+    Measured("tuned by hand, all files its size, differing in the last byte");
+    DeleteFileA(Installed.c_str());
+    // What any byte comparison must at least do in the last case: open and read each file whole, once.
+    std::vector<char> Buffer(65536);
+    const double Floor = MedianMs(7, {[&] {
+        ForEachIni(Folder, [&](const char* Name) {
+            HANDLE File = CreateFileA((Folder + Name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            for (DWORD Read = 1; Read && ReadFile(File, Buffer.data(), 65536, &Read, nullptr);)
+                ;
+            CloseHandle(File);
+        });
+    }})[0];
+    std::printf("\nOpening and reading each of those files whole, once: %.1f ms\n", Floor);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    const bool KeepMode = argc > 1 && std::string(argv[1]) == "--keep";
     std::vector<int> Sizes;
-    for (int I = 1; I < argc; ++I)
+    for (int I = KeepMode ? 2 : 1; I < argc; ++I)
         Sizes.push_back(std::atoi(argv[I]));
     if (Sizes.empty())
-        Sizes = {100, 1000, 5000};
+        Sizes = KeepMode ? std::vector<int>{1000} : std::vector<int>{100, 1000, 5000};
     try {
         // The Red Alert tab of a shown main window, as the user sees it.
         TempDir Game;
@@ -242,6 +305,11 @@ int main(int argc, char** argv)
         Registry.SetString(RAKey, "InstallPath", Game.Path() + "Ra95.exe");
         KesterlyApp App;
         App.Start();
+        if (KeepMode) {
+            for (int N : Sizes)
+                MeasureKeep(App, Game.Path(), N);
+            return 0;
+        }
 
         // The part of a scan that does not depend on the files: emptying the lists, the search, the repaint.
         TempDir Empty;

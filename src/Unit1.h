@@ -92,6 +92,7 @@ private:
     void ScanRulesFolder();
     int SelectedRulesIndex();
     void StartGame();
+    AnsiString KeepInstalledRules(const AnsiString& Replacement);
     bool GameDirUsable();
     void ShowSystemError(unsigned long Code);
 

@@ -1,5 +1,6 @@
 // Launching: install the chosen rules file or remove the installed one, then start the game.
 #include <cctype>
+#include <memory>
 #include <vector>
 
 #include "Classes.h"
@@ -8,6 +9,44 @@
 namespace {
 
 const char InstalledRules[] = "Rules.ini";
+
+// Copies kept of a Rules.ini that would otherwise be lost: "Rules (kept 2026-12-08 09.41.07).ini",
+// and for a name already taken "Rules (kept 2026-12-08 09.41.07) (2).ini", " (3)" and so on.
+const char KeptRulesPattern[] = "Rules (kept *).ini";
+
+AnsiString KeptRulesName(const AnsiString& Stamp, int Variant)
+{
+    return "Rules (kept " + Stamp + ")" + (Variant > 1 ? " (" + IntToStr(Variant) + ")" : AnsiString()) + ".ini";
+}
+
+// Whether a plain file of Folder that matches Pattern, other than the installed file itself, holds
+// its bytes. Only files of its size are opened.
+bool FolderHoldsCopy(const AnsiString& Folder, const AnsiString& Pattern, TFileStream& Installed)
+{
+    const long long Size = Installed.Size();
+    bool Found = false;
+    ForEachPlainFile(Folder + Pattern, [&](const TFoundFile& File) {
+        if (File.Size != Size)
+            return true;
+        const AnsiString Path = Folder + File.Name;
+        TFileStream Candidate(Path, fmOpenRead | fmShareCompat);
+        Found = SameContent(Candidate, Installed) && !SameFile(Path, Installed.FileName);
+        return !Found;
+    });
+    return Found;
+}
+
+// The file opened for reading, or none when it or its folder does not exist.
+std::unique_ptr<TFileStream> OpenIfPresent(const AnsiString& FileName)
+{
+    try {
+        return std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareCompat);
+    } catch (const EFOpenError& E) {
+        if (E.ErrorCode == ERROR_FILE_NOT_FOUND || E.ErrorCode == ERROR_PATH_NOT_FOUND)
+            return nullptr;
+        throw;
+    }
+}
 
 // Clears a flag when the scope ends, however it ends.
 class TFlagScope {
@@ -33,16 +72,18 @@ void TRulesForm::RunButtonClick(TObject*)
     if (Index == -1 || !GameDirUsable())
         return;
     const AnsiString Source = CurrentRulesFolder + NameList.Items[Index];
-    char Buffer[2048];
+    AnsiString Kept;
     try {
         TFileStream Input(Source, fmOpenRead | fmShareCompat);
         // The copy goes to a new file beside Rules.ini, which it replaces only once complete.
         TReplacementFile Output(GameDir + InstalledRules);
-        for (int Count; (Count = Input.Read(Buffer, sizeof(Buffer))) > 0;)
-            Output.WriteBuffer(Buffer, Count);
+        Output.CopyFrom(Input);
         Input.Close();
+        Kept = KeepInstalledRules(Source);
         Output.Commit();
     } catch (const EStreamError& E) {
+        if (!Kept.empty())
+            DeleteFileA(Kept.c_str());
         ShowMessage(E.Message);
         return;
     }
@@ -58,10 +99,19 @@ void TRulesForm::NoRulesButtonClick(TObject*)
     TFlagScope Launch(Launching);
     if (!GameDirUsable())
         return;
+    AnsiString Kept;
+    try {
+        Kept = KeepInstalledRules("");
+    } catch (const EStreamError& E) {
+        ShowMessage(E.Message);
+        return;
+    }
     const AnsiString Installed = GameDir + InstalledRules;
     if (!DeleteFileA(Installed.c_str())) {
         const DWORD Code = GetLastError();
         if (Code != ERROR_FILE_NOT_FOUND) {
+            if (!Kept.empty())
+                DeleteFileA(Kept.c_str());
             ShowSystemError(Code);
             return;
         }
@@ -69,6 +119,47 @@ void TRulesForm::NoRulesButtonClick(TObject*)
     StartGame();
     SaveSettings();
     Application->Terminate();
+}
+
+// Before Rules.ini is replaced by Replacement, or removed when Replacement is empty: keeps a copy of
+// it in the game folder unless its bytes stand elsewhere, in Replacement, in a file of the rules
+// folder or in a copy kept earlier. Returns the copy's path, empty when none was needed. A copy that
+// cannot be written raises the file layer's error and leaves nothing behind.
+AnsiString TRulesForm::KeepInstalledRules(const AnsiString& Replacement)
+{
+    const AnsiString Installed = GameDir + InstalledRules;
+    const std::unique_ptr<TFileStream> Old = OpenIfPresent(Installed);
+    if (!Old)
+        return "";
+    if (!Replacement.empty()) {
+        TFileStream New(Replacement, fmOpenRead | fmShareCompat);
+        if (SameContent(*Old, New))
+            return "";
+    }
+    if (FolderHoldsCopy(CurrentRulesFolder, "*.ini", *Old) || FolderHoldsCopy(GameDir, KeptRulesPattern, *Old))
+        return "";
+    Old->Seek(0);
+    const AnsiString Stamp = DateTimeStamp(Now());
+    for (int Variant = 1;; ++Variant) {
+        const AnsiString Kept = GameDir + KeptRulesName(Stamp, Variant);
+        std::unique_ptr<TFileStream> Copy;
+        try {
+            Copy = std::make_unique<TFileStream>(Kept, fmCreateNew);
+        } catch (const EFCreateError& E) {
+            if (E.ErrorCode == ERROR_FILE_EXISTS || E.ErrorCode == ERROR_ALREADY_EXISTS)
+                continue;
+            throw;
+        }
+        try {
+            Copy->CopyFrom(*Old);
+            Copy->FlushBuffers();
+        } catch (...) {
+            Copy->Close();
+            DeleteFileA(Kept.c_str());  // no part of a copy stays behind
+            throw;
+        }
+        return Kept;
+    }
 }
 
 void TRulesForm::StartGame()

@@ -1,6 +1,4 @@
 // Rules catalogue: the rules files of the current folder, the folder box and the choice of a file.
-#include <io.h>
-
 #include "IniFiles.h"
 #include "Unit1.h"
 #include "Unit2.h"
@@ -17,15 +15,8 @@ void TRulesForm::ScanRulesFolder()
     const TListBox::TUpdate Refill(RulesList);
     RulesList.Items.Clear();
     NameList.Items.Clear();
-    _finddata_t Found;
-    const intptr_t Search = _findfirst(Pattern.c_str(), &Found);
-    if (Search == -1)
-        return;
-    do {
-        // Plain files only: the runtime's search also returns folders, hidden and system files.
-        if (Found.attrib & (_A_SUBDIR | _A_HIDDEN | _A_SYSTEM))
-            continue;
-        const AnsiString FileName = Found.name;
+    ForEachPlainFile(Pattern, [this](const TFoundFile& Found) {
+        const AnsiString& FileName = Found.Name;
         AnsiString NameValue, MarkerValue;
         {
             TIniFile Ini(CurrentRulesFolder + FileName);
@@ -41,8 +32,8 @@ void TRulesForm::ScanRulesFolder()
             RulesList.Items.Add(ShortName);
             NameList.Items.Add(FileName);
         }
-    } while (_findnext(Search, &Found) == 0);
-    _findclose(Search);
+        return true;
+    });
 }
 
 void TRulesForm::RulesDirChange(TObject*)

@@ -3,6 +3,7 @@
 // unless the file step failed, which leaves everything as it was and the window open.
 #include "AppFixture.h"
 #include "Classes.h"
+#include "SysUtils.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +99,7 @@ protected:
         registry.SetString(SettingsKey, "TSRulesDir", rulesFolder);
         registry.SetString(SettingsKey, "RARulesDir", rulesFolder);
         registry.SetDword(SettingsKey, "GameTab", tab);
+        app.reset();  // one program at a time
         app = std::make_unique<KesterlyApp>();
         app->Start();
         registry.DeleteKey("Software\\Halvek");
@@ -167,6 +169,7 @@ TEST_F(Launch, RunReplacesALongerRulesIniWithAnExactCopyThatTheGameSeesComplete)
     const std::string rules = RulesText("Tiberian Sun Veteran", 5000);  // 2048 + 2048 + 904
     dir.Write("Rules\\Veteran.ini", rules);
     dir.Write("Westwood\\Tiberian Sun\\Rules.ini", std::string(8000, 'x'));
+    dir.Write("Rules\\Earlier.ini", std::string(8000, 'x'));  // where the old Rules.ini came from: nothing to keep
     Open();
     Run();
     EXPECT_EQ(ReadWholeFile(gameFolder + "Rules.ini"), rules);
@@ -440,6 +443,172 @@ TEST_F(Launch, AClickOnRunWhileTheErrorBoxIsOpenDoesNothing)
     EXPECT_EQ(caption, "Error running Tiberian SUN: #2");
     EXPECT_TRUE(boxes.Boxes().empty());  // no second launch, so no second box
     ExpectSavedAndEnded();
+}
+
+// Before Run replaces Rules.ini or Run no Rules removes it, a Rules.ini whose bytes stand nowhere
+// else is kept as "Rules (kept <local time>).ini" in the game folder.
+class KeptCopy : public Launch {
+protected:
+    const std::string installed = gameFolder + "Rules.ini";
+    const std::string tuned = RulesText("Tiberian Sun Tuned", 5000);  // tuned by hand: stands nowhere else
+    const std::string veteran = RulesText("Tiberian Sun Veteran", 1000);
+    const std::string before = DateTimeStamp(Now());
+
+    KeptCopy() { dir.Write("Rules\\Veteran.ini", veteran); }
+
+    Names Kept()
+    {
+        Names kept;
+        for (const std::string& name : FileNames(gameFolder))
+            if (name.rfind("Rules (kept ", 0) == 0)
+                kept.push_back(name);
+        return kept;
+    }
+    // Exactly one copy, of `bytes`, named with a time of this test and ending in `ending`.
+    void ExpectOneKept(const std::string& bytes, const std::string& ending = ").ini")
+    {
+        const Names kept = Kept();
+        ASSERT_EQ(kept.size(), 1u);
+        const std::string stamp = kept[0].substr(12, 19);
+        EXPECT_EQ(kept[0], "Rules (kept " + stamp + ending);
+        EXPECT_GE(stamp, before);
+        EXPECT_LE(stamp, DateTimeStamp(Now()));
+        EXPECT_EQ(ReadWholeFile(gameFolder + kept[0]), bytes);
+    }
+    // The stamp of the local time `seconds` from now.
+    static std::string StampIn(int seconds)
+    {
+        SYSTEMTIME time;
+        GetLocalTime(&time);
+        ULARGE_INTEGER ticks;
+        SystemTimeToFileTime(&time, reinterpret_cast<FILETIME*>(&ticks));
+        ticks.QuadPart += seconds * 10000000ULL;
+        FileTimeToSystemTime(reinterpret_cast<FILETIME*>(&ticks), &time);
+        return DateTimeStamp({time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond});
+    }
+};
+
+TEST_F(KeptCopy, OneOnRunThenTheChosenFileIsInstalled)
+{
+    dir.Write("Westwood\\Tiberian Sun\\Rules.ini", tuned);
+    Open();
+    Run();
+    ExpectOneKept(tuned);
+    EXPECT_EQ(ReadWholeFile(installed), veteran);
+    OneStart();
+    EXPECT_TRUE(boxes.Boxes().empty());
+    ExpectSavedAndEnded();
+}
+
+TEST_F(KeptCopy, OneOnRunNoRulesAndNoSecondOfTheSameBytesLater)
+{
+    dir.Write("Westwood\\Tiberian Sun\\Rules.ini", tuned);
+    Open();
+    RunNoRules();
+    ExpectOneKept(tuned);
+    EXPECT_FALSE(OneStart().RulesExists);
+    ExpectSavedAndEnded();
+
+    dir.Write("Westwood\\Tiberian Sun\\Rules.ini", tuned);  // the player put it back
+    Open();
+    RunNoRules();
+    EXPECT_EQ(game.WaitForRecords(2).size(), 2u);
+    ExpectOneKept(tuned);
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// Each reason why a Rules.ini can be had back, leaving the game folder as Run made it.
+TEST_F(KeptCopy, NoneWhenRulesIniStandsElsewhereOrIsMissing)
+{
+    const std::function<void()> reasons[] = {
+        [] {},  // no Rules.ini
+        [&] { dir.Write("Westwood\\Tiberian Sun\\Rules.ini", veteran); },  // the file about to be installed
+        [&] {  // a file of the rules folder that is not listed
+            dir.Write("Westwood\\Tiberian Sun\\Rules.ini", "; notes\r\n");
+            dir.Write("Rules\\Notes.ini", "; notes\r\n");
+        },
+        [&] {  // a copy kept earlier
+            dir.Write("Westwood\\Tiberian Sun\\Rules.ini", tuned);
+            dir.Write("Westwood\\Tiberian Sun\\Rules (kept 2020-01-01 10.00.00) (2).ini", tuned);
+        },
+    };
+    for (size_t reason = 0; reason < std::size(reasons); ++reason) {
+        SCOPED_TRACE(reason);
+        reasons[reason]();
+        const size_t earlier = Kept().size();
+        Open();
+        Run();
+        EXPECT_EQ(ReadWholeFile(installed), veteran);
+        EXPECT_EQ(game.WaitForRecords(reason + 1).size(), reason + 1);
+        EXPECT_EQ(Kept().size(), earlier);
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
+}
+
+TEST_F(KeptCopy, ATakenNameGetsTheNextFreeVariant)
+{
+    dir.Write("Westwood\\Tiberian Sun\\Rules.ini", tuned);
+    Open();
+    Names taken;
+    for (int second = 0; second < 5; ++second) {
+        const std::string stamp = StampIn(second);
+        taken.push_back(dir.Write("Westwood\\Tiberian Sun\\Rules (kept " + stamp + ").ini", "other"));
+        dir.Folder("Westwood\\Tiberian Sun\\Rules (kept " + stamp + ") (2).ini");
+    }
+    Run();
+    for (const std::string& name : taken) {
+        EXPECT_EQ(ReadWholeFile(name), "other");
+        DeleteFileA(name.c_str());
+    }
+    ExpectOneKept(tuned, ") (3).ini");
+    OneStart();
+}
+
+TEST_F(KeptCopy, TheRulesFolderBeingTheGameFolderDoesNotCountRulesIniItself)
+{
+    dir.Write("Westwood\\Tiberian Sun\\Rules.ini", tuned);
+    rulesFolder = dir.Path() + "Westwood\\\\Tiberian Sun\\";  // spelt another way
+    Open();
+    RunNoRules();
+    ExpectOneKept(tuned);
+    OneStart();
+    app->Probe().ScanRulesFolder();  // listed, so that Run can put it back
+    EXPECT_EQ(Items(Form().RulesList), Names{Kept()[0].substr(0, 32) + " Tuned"});
+}
+
+TEST_F(KeptCopy, ACopyThatCannotBeWrittenChangesNothing)
+{
+    dir.Write("Westwood\\Tiberian Sun\\Rules.ini", tuned);
+    Open();
+    TFileStream::DiskFullAfter = 3000;  // the chosen file fits; the kept copy does not
+    Finally reset{[] { TFileStream::DiskFullAfter = -1; }};
+    Run();
+    ExpectOneFileMessage("Rules (kept ");
+    boxes.Clear();
+    RunNoRules();
+    ExpectOneFileMessage("Rules (kept ");
+    EXPECT_EQ(ReadWholeFile(installed), tuned);
+    EXPECT_EQ(FileNames(gameFolder), (Names{"Game.exe", "Rules.ini"}));
+    ExpectNothingLaunched();
+}
+
+TEST_F(KeptCopy, IsRemovedAgainWhenRulesIniCannotBeReplacedOrRemoved)
+{
+    const std::string old = dir.Write("Westwood\\Tiberian Sun\\Rules.ini", tuned);
+    Open();
+    // Open without leave to delete: Rules.ini can be read and copied, but not replaced.
+    HANDLE held = CreateFileA(old.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Run();
+    CloseHandle(held);
+    ExpectOneFileMessage("Could not replace");
+    SetFileAttributesA(old.c_str(), FILE_ATTRIBUTE_READONLY);
+    boxes.Clear();
+    RunNoRules();
+    ExpectOneSystemError("Tiberian SUN", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ReadWholeFile(installed), tuned);
+    EXPECT_EQ(FileNames(gameFolder), (Names{"Game.exe", "Rules.ini"}));
+    ExpectNothingLaunched();
 }
 
 }  // namespace

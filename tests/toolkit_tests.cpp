@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "AppFixture.h"
+#include "Classes.h"
 #include "TestSupport.h"
 #include "resource.h"
 
@@ -384,6 +385,41 @@ TEST_F(Installed, AboutChangesNothingInTheMainWindow)
     EXPECT_EQ(About, AboutForm->Handle);
     EXPECT_EQ(State(), Before);
     EXPECT_FALSE(App.Terminated());
+}
+
+// The file layer's pieces for keeping a copy of a file: comparison, identity and the time stamp.
+TEST(FileLayer, SameContentTellsEqualBytesFromADifferenceAnywhere)
+{
+    TempDir Dir;
+    const std::string Bytes(70000, 'r');  // more than one chunk of the comparison
+    std::string LastDiffers = Bytes;
+    LastDiffers.back() = 's';
+    const std::string A = Dir.Write("a.ini", Bytes), Equal = Dir.Write("equal.ini", Bytes),
+                      Last = Dir.Write("last.ini", LastDiffers), Longer = Dir.Write("longer.ini", Bytes + "r"),
+                      Empty1 = Dir.Write("empty1.ini", ""), Empty2 = Dir.Write("empty2.ini", "");
+    auto Same = [](const std::string& Name1, const std::string& Name2) {
+        TFileStream File1(Name1, fmOpenRead), File2(Name2, fmOpenRead);
+        File1.Seek(10);  // compared from the start all the same
+        return SameContent(File1, File2);
+    };
+    EXPECT_TRUE(Same(A, Equal));
+    EXPECT_FALSE(Same(A, Last));
+    EXPECT_FALSE(Same(A, Longer));
+    EXPECT_TRUE(Same(Empty1, Empty2));
+}
+
+TEST(FileLayer, SameFileSeesThroughSpellingsButNotThroughCopies)
+{
+    TempDir Dir;
+    const std::string File = Dir.Write("Sub\\Rules.ini", "x");
+    Dir.Write("Sub\\Copy.ini", "x");
+    EXPECT_TRUE(SameFile(File, Dir.Path() + "SUB\\\\.\\rules.INI"));
+    EXPECT_FALSE(SameFile(File, Dir / "Sub\\Copy.ini"));
+}
+
+TEST(FileLayer, TheTimeStampSortsAndFitsAFileName)
+{
+    EXPECT_EQ(DateTimeStamp({2026, 12, 8, 9, 41, 7}), "2026-12-08 09.41.07");
 }
 
 }  // namespace

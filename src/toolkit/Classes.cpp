@@ -1,5 +1,8 @@
 #include "Classes.h"
 
+#include <cstring>
+#include <memory>
+
 long long TFileStream::DiskFullAfter = -1;
 
 namespace {
@@ -12,12 +15,19 @@ AnsiString FailureText(const char* What, const AnsiString& FileName, DWORD Code)
     return AnsiString("Could not ") + What + " \"" + FileName + "\". " + Reason;
 }
 
+template <class TError>
+[[noreturn]] void Raise(const char* What, const AnsiString& FileName, DWORD Code)
+{
+    throw TError(FailureText(What, FileName, Code), Code);
+}
+
 }  // namespace
 
 TFileStream::TFileStream(const AnsiString& Name, unsigned Mode)
-    : TFileStream(Name, Name, Mode == fmCreate ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                  Mode == fmCreate ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  Mode == fmCreate ? CREATE_ALWAYS : OPEN_EXISTING, Mode == fmCreate)
+    : TFileStream(Name, Name, Mode == fmOpenRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
+                  Mode == fmOpenRead ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ,
+                  Mode == fmOpenRead ? OPEN_EXISTING : Mode == fmCreateNew ? CREATE_NEW : CREATE_ALWAYS,
+                  Mode != fmOpenRead)
 {
 }
 
@@ -29,8 +39,8 @@ TFileStream::TFileStream(const AnsiString& Name, const AnsiString& Shown, DWORD 
     if (Handle == INVALID_HANDLE_VALUE) {
         const DWORD Code = GetLastError();
         if (Creating)
-            throw EFCreateError(FailureText("create", Shown, Code));
-        throw EFOpenError(FailureText("open", Shown, Code));
+            Raise<EFCreateError>("create", Shown, Code);
+        Raise<EFOpenError>("open", Shown, Code);
     }
 }
 
@@ -50,7 +60,7 @@ int TFileStream::Read(void* Buffer, int Count)
 {
     DWORD Done = 0;
     if (!ReadFile(Handle, Buffer, static_cast<DWORD>(Count), &Done, nullptr))
-        throw EReadError(FailureText("read", ShownName, GetLastError()));
+        Raise<EReadError>("read", ShownName, GetLastError());
     return static_cast<int>(Done);
 }
 
@@ -58,18 +68,41 @@ void TFileStream::WriteBuffer(const void* Buffer, int Count)
 {
     DWORD Done = 0;
     if (DiskFullAfter >= 0 && Written + Count > DiskFullAfter)
-        throw EWriteError(FailureText("write", ShownName, ERROR_DISK_FULL));
+        Raise<EWriteError>("write", ShownName, ERROR_DISK_FULL);
     if (!WriteFile(Handle, Buffer, static_cast<DWORD>(Count), &Done, nullptr))
-        throw EWriteError(FailureText("write", ShownName, GetLastError()));
+        Raise<EWriteError>("write", ShownName, GetLastError());
     Written += Done;
     if (Done != static_cast<DWORD>(Count))
-        throw EWriteError(FailureText("write", ShownName, ERROR_DISK_FULL));
+        Raise<EWriteError>("write", ShownName, ERROR_DISK_FULL);
 }
 
 void TFileStream::FlushBuffers()
 {
     if (!FlushFileBuffers(Handle))
-        throw EWriteError(FailureText("write", ShownName, GetLastError()));
+        Raise<EWriteError>("write", ShownName, GetLastError());
+}
+
+void TFileStream::CopyFrom(TFileStream& Source)
+{
+    char Buffer[2048];
+    for (int Count; (Count = Source.Read(Buffer, sizeof(Buffer))) > 0;)
+        WriteBuffer(Buffer, Count);
+}
+
+long long TFileStream::Size()
+{
+    LARGE_INTEGER Result;
+    if (!GetFileSizeEx(Handle, &Result))
+        Raise<EReadError>("read", ShownName, GetLastError());
+    return Result.QuadPart;
+}
+
+void TFileStream::Seek(long long Offset)
+{
+    LARGE_INTEGER Distance;
+    Distance.QuadPart = Offset;
+    if (!SetFilePointerEx(Handle, Distance, nullptr, FILE_BEGIN))
+        Raise<EReadError>("read", ShownName, GetLastError());
 }
 
 namespace {
@@ -81,7 +114,7 @@ AnsiString CheckedTemporaryName(const AnsiString& Target)
     const DWORD Attributes = GetFileAttributesA(Target.c_str());
     if (Attributes != INVALID_FILE_ATTRIBUTES &&
         (Attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        throw EFCreateError(FailureText("create", Target, ERROR_ACCESS_DENIED));
+        Raise<EFCreateError>("create", Target, ERROR_ACCESS_DENIED);
     return Target + ".~" + IntToStr(GetCurrentProcessId()) + ".tmp";
 }
 
@@ -104,6 +137,50 @@ void TReplacementFile::Commit()
     FlushBuffers();
     Close();
     if (!MoveFileExA(FileName.c_str(), TargetName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throw EWriteError(FailureText("replace", TargetName, GetLastError()));
+        Raise<EWriteError>("replace", TargetName, GetLastError());
     Committed = true;
+}
+
+bool SameContent(TFileStream& File1, TFileStream& File2)
+{
+    if (File1.Size() != File2.Size())
+        return false;
+    File1.Seek(0);
+    File2.Seek(0);
+    const int Chunk = 65536;
+    const std::unique_ptr<char[]> Buffer1(new char[Chunk]), Buffer2(new char[Chunk]);
+    for (;;) {
+        const int Count = File1.Read(Buffer1.get(), Chunk);
+        if (Count == 0)
+            return File2.Read(Buffer2.get(), 1) == 0;
+        if (File2.Read(Buffer2.get(), Count) != Count || std::memcmp(Buffer1.get(), Buffer2.get(), Count) != 0)
+            return false;
+    }
+}
+
+namespace {
+
+BY_HANDLE_FILE_INFORMATION FileInformation(const AnsiString& FileName)
+{
+    HANDLE File = CreateFileA(FileName.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (File == INVALID_HANDLE_VALUE)
+        Raise<EFOpenError>("open", FileName, GetLastError());
+    BY_HANDLE_FILE_INFORMATION Information;
+    const BOOL Done = GetFileInformationByHandle(File, &Information);
+    const DWORD Code = GetLastError();
+    CloseHandle(File);
+    if (!Done)
+        Raise<EReadError>("read", FileName, Code);
+    return Information;
+}
+
+}  // namespace
+
+bool SameFile(const AnsiString& FileName1, const AnsiString& FileName2)
+{
+    const BY_HANDLE_FILE_INFORMATION File1 = FileInformation(FileName1), File2 = FileInformation(FileName2);
+    return File1.dwVolumeSerialNumber == File2.dwVolumeSerialNumber &&
+           File1.nFileIndexHigh == File2.nFileIndexHigh && File1.nFileIndexLow == File2.nFileIndexLow;
 }

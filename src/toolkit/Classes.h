@@ -4,7 +4,12 @@
 
 #include "SysUtils.h"
 
-class EStreamError : public Exception { using Exception::Exception; };
+// ErrorCode is the system's code of the failure, e.g. ERROR_FILE_EXISTS.
+class EStreamError : public Exception {
+public:
+    EStreamError(AnsiString Msg, unsigned long Code) : Exception(std::move(Msg)), ErrorCode(Code) {}
+    unsigned long ErrorCode;
+};
 class EFOpenError : public EStreamError { using EStreamError::EStreamError; };
 class EFCreateError : public EStreamError { using EStreamError::EStreamError; };
 class EReadError : public EStreamError { using EStreamError::EStreamError; };
@@ -13,8 +18,10 @@ class EWriteError : public EStreamError { using EStreamError::EStreamError; };
 const unsigned fmOpenRead = 0x0000;
 const unsigned fmShareCompat = 0x0000;
 const unsigned fmCreate = 0xFFFF;
+const unsigned fmCreateNew = 0xFFFE;  // never overwrites: a taken name raises EFCreateError (ERROR_FILE_EXISTS)
 
-// A file opened for reading (fmOpenRead) or created/emptied for writing (fmCreate).
+// A file opened for reading (fmOpenRead), created/emptied for writing (fmCreate), or created anew
+// for writing (fmCreateNew).
 // Failures raise the errors above, carrying the system's own text.
 class TFileStream {
 public:
@@ -27,6 +34,11 @@ public:
     int Read(void* Buffer, int Count);
     // Writes all Count bytes or raises EWriteError.
     void WriteBuffer(const void* Buffer, int Count);
+    // Copies the rest of Source, in chunks of 2048 bytes, until a read of it yields no data.
+    void CopyFrom(TFileStream& Source);
+    long long Size();
+    // Positions the next read or write Offset bytes from the start.
+    void Seek(long long Offset);
     // Forces written data to the disk.
     void FlushBuffers();
     void Close();
@@ -60,3 +72,12 @@ public:
 private:
     bool Committed = false;
 };
+
+// Whether two open files hold the same bytes, from their first byte to their last, wherever they
+// were positioned; afterwards they are positioned anywhere. Files of different sizes are not read;
+// others are read only up to their first difference.
+bool SameContent(TFileStream& File1, TFileStream& File2);
+
+// Whether two names lead to one and the same file (the same volume and file index), however
+// they are spelt.
+bool SameFile(const AnsiString& FileName1, const AnsiString& FileName2);

@@ -1,6 +1,9 @@
 #include "SysUtils.h"
 
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 AnsiString IntToStr(long long Value)
 {
@@ -26,4 +29,42 @@ AnsiString SysErrorMessage(unsigned long ErrorCode)
     while (!Result.empty() && (Result.back() == '\n' || Result.back() == '\r' || Result.back() == ' '))
         Result.pop_back();
     return Result;
+}
+
+TDateTime Now()
+{
+    SYSTEMTIME Time;
+    GetLocalTime(&Time);
+    return {Time.wYear, Time.wMonth, Time.wDay, Time.wHour, Time.wMinute, Time.wSecond};
+}
+
+AnsiString DateTimeStamp(const TDateTime& Time)
+{
+    char Text[32];
+    std::snprintf(Text, sizeof Text, "%04d-%02d-%02d %02d.%02d.%02d", Time.Year, Time.Month, Time.Day, Time.Hour,
+                  Time.Minute, Time.Second);
+    return Text;
+}
+
+void ForEachPlainFile(const AnsiString& Pattern, const std::function<bool(const TFoundFile&)>& Visit)
+{
+    _finddatai64_t Found;
+    // Closed however the visit ends, an exception of Visit included.
+    const struct TSearch {
+        intptr_t Handle;
+        ~TSearch()
+        {
+            if (Handle != -1)
+                _findclose(Handle);
+        }
+    } Search{_findfirsti64(Pattern.c_str(), &Found)};
+    if (Search.Handle == -1)
+        return;
+    do {
+        // The runtime's search also returns folders, hidden and system files.
+        if (Found.attrib & (_A_SUBDIR | _A_HIDDEN | _A_SYSTEM))
+            continue;
+        if (!Visit({Found.name, Found.size}))
+            return;
+    } while (_findnexti64(Search.Handle, &Found) == 0);
 }

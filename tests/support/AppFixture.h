@@ -51,6 +51,7 @@ struct RulesFormProbe {
     void SaveSettings() { F.SaveSettings(); }
     void LoadSettings() { F.LoadSettings(); }
     void StartGame() { F.StartGame(); }
+    AnsiString KeepInstalledRules(const AnsiString& Replacement) { return F.KeepInstalledRules(Replacement); }
     void ShowSystemError(unsigned long Code) { F.ShowSystemError(Code); }
 };
 
