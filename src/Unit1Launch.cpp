@@ -36,18 +36,6 @@ bool FolderHoldsCopy(const AnsiString& Folder, const AnsiString& Pattern, TFileS
     return Found;
 }
 
-// The file opened for reading, or none when it or its folder does not exist.
-std::unique_ptr<TFileStream> OpenIfPresent(const AnsiString& FileName)
-{
-    try {
-        return std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareCompat);
-    } catch (const EFOpenError& E) {
-        if (E.ErrorCode == ERROR_FILE_NOT_FOUND || E.ErrorCode == ERROR_PATH_NOT_FOUND)
-            return nullptr;
-        throw;
-    }
-}
-
 // Clears a flag when the scope ends, however it ends.
 class TFlagScope {
 public:
@@ -128,17 +116,20 @@ void TRulesForm::NoRulesButtonClick(TObject*)
 AnsiString TRulesForm::KeepInstalledRules(const AnsiString& Replacement)
 {
     const AnsiString Installed = GameDir + InstalledRules;
-    const std::unique_ptr<TFileStream> Old = OpenIfPresent(Installed);
-    if (!Old)
+    // A folder of that name is no rules file: removing or replacing it fails as it always did.
+    if (!FileExists(Installed))
         return "";
+    TFileStream Old(Installed, fmOpenRead | fmShareCompat);
     if (!Replacement.empty()) {
         TFileStream New(Replacement, fmOpenRead | fmShareCompat);
-        if (SameContent(*Old, New))
+        if (SameContent(Old, New))
             return "";
     }
-    if (FolderHoldsCopy(CurrentRulesFolder, "*.ini", *Old) || FolderHoldsCopy(GameDir, KeptRulesPattern, *Old))
+    // Before any folder has been read there is no rules folder to look in.
+    if ((!CurrentRulesFolder.empty() && FolderHoldsCopy(CurrentRulesFolder, "*.ini", Old)) ||
+        FolderHoldsCopy(GameDir, KeptRulesPattern, Old))
         return "";
-    Old->Seek(0);
+    Old.Seek(0);
     const AnsiString Stamp = DateTimeStamp(Now());
     for (int Variant = 1;; ++Variant) {
         const AnsiString Kept = GameDir + KeptRulesName(Stamp, Variant);
@@ -151,7 +142,7 @@ AnsiString TRulesForm::KeepInstalledRules(const AnsiString& Replacement)
             throw;
         }
         try {
-            Copy->CopyFrom(*Old);
+            Copy->CopyFrom(Old);
             Copy->FlushBuffers();
         } catch (...) {
             Copy->Close();

@@ -611,4 +611,30 @@ TEST_F(KeptCopy, IsRemovedAgainWhenRulesIniCannotBeReplacedOrRemoved)
     ExpectNothingLaunched();
 }
 
+// Before any rules folder has been read, the process's current folder does not stand in for it;
+// and a folder named Rules.ini is no file to keep.
+TEST_F(KeptCopy, NeitherTheCurrentFolderNorAFolderNamedRulesIniCounts)
+{
+    dir.Write("Westwood\\Tiberian Sun\\Rules.ini", tuned);
+    dir.Write("Elsewhere\\Tuned.ini", tuned);
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA((dir.Path() + "Elsewhere").c_str()));
+    Finally restore{[&] { SetCurrentDirectoryA(previous); }};
+    rulesFolder = dir.Path() + "Rules";  // no backslash: never read
+    Open();
+    RunNoRules();
+    ExpectOneKept(tuned);
+    EXPECT_FALSE(OneStart().RulesExists);
+
+    for (const std::string& name : Kept())
+        DeleteFileA((gameFolder + name).c_str());
+    dir.Folder("Westwood\\Tiberian Sun\\Rules.ini");
+    boxes.Clear();
+    Open();
+    RunNoRules();
+    ExpectOneSystemError("Tiberian SUN", ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(Kept().empty());
+}
+
 }  // namespace

@@ -31,6 +31,12 @@ AnsiString SysErrorMessage(unsigned long ErrorCode)
     return Result;
 }
 
+bool FileExists(const AnsiString& FileName)
+{
+    const DWORD Attributes = GetFileAttributesA(FileName.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 TDateTime Now()
 {
     SYSTEMTIME Time;

@@ -23,6 +23,9 @@ int AnsiCompareText(const AnsiString& S1, const AnsiString& S2);
 // Empty when the system has no text for the code.
 AnsiString SysErrorMessage(unsigned long ErrorCode);
 
+// Whether FileName names an existing file (not a folder).
+bool FileExists(const AnsiString& FileName);
+
 // A moment of local time, to the second.
 struct TDateTime {
     int Year, Month, Day, Hour, Minute, Second;
