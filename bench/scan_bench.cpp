@@ -267,12 +267,16 @@ void MeasureKeep(KesterlyApp& App, const std::string& Game, int N)
     SaveFile(Installed, Body.substr(0, FileSize + 100));
     Measured("tuned by hand, a size no rules file has");
     SaveFile(Installed, Body.substr(0, FileSize));
-    // The worst case: every rules file has its size and differs from it in the last byte only.
-    std::string Other = Body.substr(0, FileSize);
-    Other.back() ^= 1;
-    for (int I = 0; I < N; ++I)
-        SaveFile(Folder + "rules" + std::to_string(I) + ".ini", Other);
-    Measured("tuned by hand, all files its size, differing in the last byte");
+    // Every rules file has its size and differs from it in one byte only: the last, which the
+    // comparison reads first, and one in the middle, which it reaches last.
+    for (const size_t At : {FileSize - 1, FileSize / 2}) {
+        std::string Other = Body.substr(0, FileSize);
+        Other[At] ^= 1;
+        for (int I = 0; I < N; ++I)
+            SaveFile(Folder + "rules" + std::to_string(I) + ".ini", Other);
+        Measured(At == FileSize - 1 ? "tuned by hand, all files its size, differing in the last byte"
+                                    : "tuned by hand, all files its size, differing in the middle byte");
+    }
     DeleteFileA(Installed.c_str());
     // What any byte comparison must at least do in the last case: open and read each file whole, once.
     std::vector<char> Buffer(65536);

@@ -391,21 +391,23 @@ TEST_F(Installed, AboutChangesNothingInTheMainWindow)
 TEST(FileLayer, SameContentTellsEqualBytesFromADifferenceAnywhere)
 {
     TempDir Dir;
-    const std::string Bytes(70000, 'r');  // more than one chunk of the comparison
-    std::string LastDiffers = Bytes;
-    LastDiffers.back() = 's';
+    const std::string Bytes(200000, 'r');  // several chunks of the comparison
     const std::string A = Dir.Write("a.ini", Bytes), Equal = Dir.Write("equal.ini", Bytes),
-                      Last = Dir.Write("last.ini", LastDiffers), Longer = Dir.Write("longer.ini", Bytes + "r"),
-                      Empty1 = Dir.Write("empty1.ini", ""), Empty2 = Dir.Write("empty2.ini", "");
+                      Longer = Dir.Write("longer.ini", Bytes + "r"), Empty1 = Dir.Write("empty1.ini", ""),
+                      Empty2 = Dir.Write("empty2.ini", "");
     auto Same = [](const std::string& Name1, const std::string& Name2) {
         TFileStream File1(Name1, fmOpenRead), File2(Name2, fmOpenRead);
         File1.Seek(10);  // compared from the start all the same
         return SameContent(File1, File2);
     };
     EXPECT_TRUE(Same(A, Equal));
-    EXPECT_FALSE(Same(A, Last));
     EXPECT_FALSE(Same(A, Longer));
     EXPECT_TRUE(Same(Empty1, Empty2));
+    for (size_t At : {size_t(0), size_t(65536), Bytes.size() - 4097, Bytes.size() - 4096, Bytes.size() - 1}) {
+        std::string Differs = Bytes;
+        Differs[At] = 's';
+        EXPECT_FALSE(Same(A, Dir.Write("differs.ini", Differs))) << At;
+    }
 }
 
 TEST(FileLayer, SameFileSeesThroughSpellingsButNotThroughCopies)

@@ -1,5 +1,6 @@
 #include "Classes.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -143,19 +144,29 @@ void TReplacementFile::Commit()
 
 bool SameContent(TFileStream& File1, TFileStream& File2)
 {
-    if (File1.Size() != File2.Size())
+    const long long Size = File1.Size();
+    if (Size != File2.Size())
         return false;
-    File1.Seek(0);
-    File2.Seek(0);
     const int Chunk = 65536;
     const std::unique_ptr<char[]> Buffer1(new char[Chunk]), Buffer2(new char[Chunk]);
-    for (;;) {
-        const int Count = File1.Read(Buffer1.get(), Chunk);
-        if (Count == 0)
-            return File2.Read(Buffer2.get(), 1) == 0;
-        if (File2.Read(Buffer2.get(), Count) != Count || std::memcmp(Buffer1.get(), Buffer2.get(), Count) != 0)
-            return false;
-    }
+    // Whether the Count bytes from Offset on are the same in both files.
+    auto SameBytes = [&](long long Offset, long long Count) {
+        File1.Seek(Offset);
+        File2.Seek(Offset);
+        while (Count > 0) {
+            const int Wanted = static_cast<int>(std::min<long long>(Count, Chunk));
+            const int Read = File1.Read(Buffer1.get(), Wanted);
+            if (Read == 0 || File2.Read(Buffer2.get(), Read) != Read ||
+                std::memcmp(Buffer1.get(), Buffer2.get(), Read) != 0)
+                return false;
+            Count -= Read;
+        }
+        return true;
+    };
+    // The last 4 KB first, then the rest from the start: a difference near either end is found
+    // after a few kilobytes.
+    const long long Tail = std::min<long long>(Size, 4096);
+    return SameBytes(Size - Tail, Tail) && SameBytes(0, Size - Tail);
 }
 
 namespace {
