@@ -20,7 +20,7 @@ AnsiString KeptRulesName(const AnsiString& Stamp, int Variant)
 }
 
 // Whether a plain file of Folder that matches Pattern, other than the installed file itself, holds
-// its bytes. Only files of its size are opened.
+// its bytes. Only files of its size are opened; one that cannot be opened does not count.
 bool FolderHoldsCopy(const AnsiString& Folder, const AnsiString& Pattern, TFileStream& Installed)
 {
     const long long Size = Installed.Size();
@@ -29,8 +29,12 @@ bool FolderHoldsCopy(const AnsiString& Folder, const AnsiString& Pattern, TFileS
         if (File.Size != Size)
             return true;
         const AnsiString Path = Folder + File.Name;
-        TFileStream Candidate(Path, fmOpenRead | fmShareCompat);
-        Found = SameContent(Candidate, Installed) && !SameFile(Path, Installed.FileName);
+        try {
+            TFileStream Candidate(Path, fmOpenRead | fmShareCompat);
+            Found = SameContent(Candidate, Installed) && !SameFile(Path, Installed.FileName);
+        } catch (const EFOpenError&) {
+            // Held open by another program: it cannot vouch for the bytes, nor stop the command.
+        }
         return !Found;
     });
     return Found;

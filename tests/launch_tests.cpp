@@ -637,4 +637,20 @@ TEST_F(KeptCopy, NeitherTheCurrentFolderNorAFolderNamedRulesIniCounts)
     EXPECT_TRUE(Kept().empty());
 }
 
+// A file of the rules folder that another program holds open cannot vouch for the bytes, and must
+// not stop the command either.
+TEST_F(KeptCopy, ARulesFileHeldOpenElsewhereIsNoCopyAndDoesNotStopTheCommand)
+{
+    dir.Write("Westwood\\Tiberian Sun\\Rules.ini", tuned);
+    const std::string held = dir.Write("Rules\\Tuned.ini", tuned);
+    Open();
+    HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);  // unshared
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    RunNoRules();
+    CloseHandle(file);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    ExpectOneKept(tuned);
+    EXPECT_FALSE(OneStart().RulesExists);
+}
+
 }  // namespace
