@@ -305,8 +305,6 @@ TEST_F(EndToEnd, WithoutGamesTheWindowSaysSoAndOnlyAboutAndQuitWork)
     EXPECT_EQ(RegistryKeys::GetDword(SettingsKey, "GameTab"), std::optional<DWORD>(0xFFFFFFFF));
 }
 
-}  // namespace
-
 // Each build's suites prove that build's program: the i686 run drives the 32-bit kesterly.exe,
 // which a 64-bit system runs under WoW64, the x86_64 run the 64-bit one. The two builds rightly
 // differ there, and nowhere in what they save: both keep their settings in the 32-bit view, which
@@ -346,3 +344,5 @@ TEST_F(EndToEnd, EachBuildRunsItsOwnProgramAndBothSaveWhereTheOtherFindsTheSetti
     RegCloseKey(key);
     EXPECT_EQ(std::string(folder), RulesFolder);
 }
+
+}  // namespace
