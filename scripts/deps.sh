@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the packages Kesterly's build, tests and sandbox need, if missing, among them Debian's
 # 32-bit Wine (wine32:i386, with the i386 architecture enabled), which runs the shipped 32-bit
-# program.  Quick when everything is present: only dpkg is asked.
+# program, or where it cannot run natively, debootstrap for the emulated one (scripts/emu32.sh).  Quick when everything is present: only dpkg is asked.
 set -euo pipefail
 
 packages=(
@@ -18,7 +18,9 @@ if [[ $(dpkg --print-architecture) == amd64 ]]; then
   if bash "$(dirname "${BASH_SOURCE[0]}")/runs-i386.sh"; then
     wine32=(wine32:i386)
   else
-    echo "deps: this machine does not execute 32-bit x86 programs, so the 32-bit Wine is not installed"
+    # There scripts/emu32.sh runs the 32-bit Wine in a Debian root of its own, made with debootstrap.
+    echo "deps: this machine does not execute 32-bit x86 programs, so the 32-bit Wine is not installed here"
+    packages+=(debootstrap)
   fi
 fi
 

@@ -4,18 +4,112 @@
 # (build/<preset>/wineprefix).  The fuzz target is a native program and runs once, with the
 # x86_64 tests.  Exits non-zero when either run fails.
 #
-# Whether this machine runs 32-bit programs is checked, not assumed.  Where its kernel does not
-# execute 32-bit x86 programs at all (some virtual machines' kernels), the script says so in one
-# line and the x86_64 suites decide.  Where the kernel does and Wine still cannot run the i686
-# build (wine32 missing or broken), that is a failure, never a pass.
+# Whether this machine runs 32-bit programs is checked, not assumed (scripts/runs-i386.sh).  The
+# i686 run goes one of three ways, and the log says which:
+#   native     the kernel executes 32-bit x86 programs: Debian's wine32 runs the suites.  Wine
+#              failing to run the i686 build there is a failure, never a pass.
+#   emulated   the kernel refuses them (some virtual machines' kernels): the suites run under
+#              wine32 in build/emu32, on qemu's i386 CPU emulation (scripts/emu32.sh).  Set up
+#              once per build folder; a run that starts and fails is a failure.
+#   not run    neither is possible here (no user namespaces, no qemu to be had): said in one
+#              line with the reason, and the x86_64 run decides.
 #
 # The tests get a private Xvfb display, so windows never pop up on a desktop
 # and no window manager interferes; KESTERLY_USE_DISPLAY=1 uses $DISPLAY
 # instead, and KESTERLY_DISPLAY=N picks the Xvfb display number.  They run one
 # at a time (the test presets): tests that type into a window need it to keep
 # the focus, which a test in another process would take away.
+#
+#   bash scripts/test.sh                   everything, as CI runs it
+#   bash scripts/test.sh --i686 [ARG...]   builds the i686 preset and runs only its suites, natively
+#                                          or emulated; ARGs go to ctest (-R EndToEnd: end-to-end)
+#   bash scripts/test.sh --suites P [ARG...]  preset P's suites as they are built, right here
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+# run_suites <preset> [ctest args]: in a subshell, so that each run's wineserver and display end
+# with it.  Exits 76 when Wine cannot run the i686 build's programs on a machine that executes
+# 32-bit programs.
+run_suites() (
+  local preset=$1
+  shift
+  source scripts/wine-env.sh "build/$preset"
+  if [[ $preset == i686 ]] && ! kesterly_runs_win32; then
+    echo "== test i686: $(wine --version) does not run 32-bit Windows programs here (is wine32:i386 installed?)"
+    exit 76
+  fi
+  echo "== test $preset${KESTERLY_EMULATED:+, emulated by $KESTERLY_EMULATED} (under $(wine --version), display $DISPLAY)"
+  local started=$SECONDS
+  # ctest runs in the background so that a signal (CI's timeout) ends this script
+  # at once; the EXIT trap then stops the wineserver and the display.
+  ctest --preset "$preset" "$@" &
+  ctest_pid=$!
+  trap 'kill $ctest_pid 2>/dev/null; exit 143' TERM
+  trap 'kill $ctest_pid 2>/dev/null; exit 130' INT
+  status=0
+  wait $ctest_pid || status=$?
+  echo "== test $preset${KESTERLY_EMULATED:+ (emulated)}: ctest exited with $status after $((SECONDS - started)) s"
+  exit $status
+)
+
+# The i686 suites where the kernel refuses 32-bit programs: under emulation (scripts/emu32.sh).
+# Exits 75 when emulation cannot be had here, after one line that says why.
+run_emulated() (
+  local reason rc=0
+  reason=$(bash scripts/emu32.sh setup | tee /dev/stderr | tail -1; exit "${PIPESTATUS[0]}") || rc=$?
+  if ((rc != 0)); then
+    ((rc == 75)) || exit 1
+    echo "== test i686: not run: this machine's kernel does not execute 32-bit x86 programs, and CPU emulation cannot be set up here (${reason#emu32: })"
+    exit 75
+  fi
+  # What the root lacks is made out here: the X display, and Wine's 32-bit probe (needs MinGW).
+  source scripts/wine-env.sh --display-only build/i686
+  i686-w64-mingw32-gcc -O2 -o build/i686/win32-probe.exe scripts/win32-probe.c
+  local qemu
+  qemu=$(build/emu32/qemu/usr/bin/qemu-i386 --version | head -1)
+  echo "== test i686: emulated: this machine's kernel does not execute 32-bit x86 programs, so wine32 runs under ${qemu}"
+  qemu=${qemu%% (*}
+  KESTERLY_EMULATED=${qemu/version /} bash scripts/emu32.sh run bash scripts/test.sh --suites i686 "$@" &
+  local pid=$!
+  trap 'kill $pid 2>/dev/null; exit 143' TERM
+  trap 'kill $pid 2>/dev/null; exit 130' INT
+  wait $pid
+)
+
+# run_i686 [ctest args]: the i686 suites, natively where the kernel executes 32-bit programs,
+# emulated where it does not.
+run_i686() {
+  if bash scripts/runs-i386.sh; then
+    echo "== test i686: native: this machine's kernel executes 32-bit x86 programs"
+    run_suites i686 "$@"
+  else
+    run_emulated "$@"
+  fi
+}
+
+# i686_verdict <run_i686's status>: the status that counts.
+i686_verdict() {
+  case $1 in
+    # Neither native nor emulated: said in one line above; the 64-bit suites decide.
+    75) echo 0 ;;
+    # The machine could run the shipped program and the set-up failed to: never a pass.
+    76) echo "test: the 32-bit suites could not run on a machine that executes 32-bit programs" >&2
+        echo 1 ;;
+    *) echo "$1" ;;
+  esac
+}
+
+case ${1:-} in
+  --suites) shift; run_suites "$@"; exit ;;
+  --i686)
+    shift
+    cmake --preset i686 >/dev/null
+    cmake --build --preset i686 -j2
+    [[ ${KESTERLY_USE_DISPLAY:-0} == 1 ]] || unset DISPLAY
+    status=0
+    run_i686 "$@" || status=$?
+    exit "$(i686_verdict $status)" ;;
+esac
 
 bash scripts/deps.sh
 
@@ -27,42 +121,10 @@ done
 
 [[ ${KESTERLY_USE_DISPLAY:-0} == 1 ]] || unset DISPLAY
 
-# run_suites <preset>: in a subshell, so that each run's wineserver and display end with it.
-# Exits 75 when this machine cannot run the build's programs (the i686 build only).
-run_suites() (
-  if [[ $1 == i686 ]] && ! bash scripts/runs-i386.sh; then
-    echo "== test i686: not run: this machine's kernel does not execute 32-bit x86 programs, so no Wine here runs the 32-bit Kesterly (checked by scripts/runs-i386.sh)"
-    exit 75
-  fi
-  source scripts/wine-env.sh "build/$1"
-  if [[ $1 == i686 ]] && ! kesterly_runs_win32; then
-    echo "== test i686: not run: this machine executes 32-bit programs, but $(wine --version) does not run 32-bit Windows programs (is wine32:i386 installed?)"
-    exit 76
-  fi
-  echo "== test $1 (under $(wine --version), display $DISPLAY)"
-  local started=$SECONDS
-  # ctest runs in the background so that a signal (CI's timeout) ends this script
-  # at once; the EXIT trap then stops the wineserver and the display.
-  ctest --preset "$1" &
-  ctest_pid=$!
-  trap 'kill $ctest_pid 2>/dev/null; exit 143' TERM
-  trap 'kill $ctest_pid 2>/dev/null; exit 130' INT
-  status=0
-  wait $ctest_pid || status=$?
-  echo "== test $1: ctest exited with $status after $((SECONDS - started)) s"
-  exit $status
-)
-
 status=0
 run_suites x64 || status=$?
 i686=0
-run_suites i686 || i686=$?
-case $i686 in
-  # A kernel without 32-bit support: said in one line above; the 64-bit suites decide.
-  75) i686=0 ;;
-  # The machine could run the shipped program and the set-up failed to: never a pass.
-  76) echo "test: the 32-bit suites could not run on a machine that executes 32-bit programs" >&2
-      i686=1 ;;
-esac
+run_i686 || i686=$?
+i686=$(i686_verdict $i686)
 ((status != 0)) || status=$i686
 exit $status

@@ -6,6 +6,9 @@
 # when that is set), and keeps a persistent wineserver running so every wine
 # process starts fast.  Whatever it started is stopped when the shell exits.
 #
+# With --display-only first it only makes sure of the X display (scripts/test.sh gives the
+# emulated 32-bit run its display this way, from outside the emulation's root).
+#
 # A caller may set WINEPREFIX_NAME to use another prefix folder inside the build
 # folder (scripts/run.sh uses "sandbox").
 #
@@ -151,4 +154,9 @@ if [[ $- != *i* ]]; then
 fi
 unset kesterly_wine_env_prev_trap
 
-kesterly_wine_env "$@"
+if [[ ${1:-} == --display-only ]]; then
+  mkdir -p "${2:?usage: source scripts/wine-env.sh --display-only <build folder>}"
+  kesterly_display "$(cd "$2" && pwd)"
+else
+  kesterly_wine_env "$@"
+fi
