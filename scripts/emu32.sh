@@ -141,7 +141,7 @@ setup() {
   fi
   # The proof: a 32-bit Linux program runs in there.
   ns_run bash "$repo/scripts/runs-i386.sh" || cannot "qemu-i386 $version does not run 32-bit programs in the namespace"
-  say "qemu-i386 $version ready in $base"
+  say "qemu-i386 $version ready in $base ($SECONDS s)"
 }
 
 case ${1:-} in

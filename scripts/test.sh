@@ -52,29 +52,43 @@ run_suites() (
   exit $status
 )
 
-# The i686 suites where the kernel refuses 32-bit programs: under emulation (scripts/emu32.sh).
-# Exits 75 when emulation cannot be had here, after one line that says why.
-run_emulated() (
-  local reason rc=0
-  reason=$(bash scripts/emu32.sh setup | tee /dev/stderr | tail -1; exit "${PIPESTATUS[0]}") || rc=$?
+# emulation_setup_start: scripts/emu32.sh setup in the background, its lines kept in
+# build/emu32-setup.log, so that on a fresh clone it overlaps the builds and the x86_64 run.
+emu_setup_pid=
+emulation_setup_start() {
+  mkdir -p build
+  bash scripts/emu32.sh setup </dev/null >build/emu32-setup.log 2>&1 &
+  emu_setup_pid=$!
+}
+
+# run_emulated [ctest args]: the i686 suites where the kernel refuses 32-bit programs, under
+# emulation (scripts/emu32.sh).  Exits 75 when emulation cannot be had here, after one line that
+# says why.
+run_emulated() {
+  local rc=0
+  [[ -n $emu_setup_pid ]] || emulation_setup_start
+  wait "$emu_setup_pid" || rc=$?
+  emu_setup_pid=
+  sed 's/^/   /' build/emu32-setup.log
   if ((rc != 0)); then
-    ((rc == 75)) || exit 1
-    echo "== test i686: not run: this machine's kernel does not execute 32-bit x86 programs, and CPU emulation cannot be set up here (${reason#emu32: })"
-    exit 75
+    ((rc == 75)) || return 1
+    echo "== test i686: not run: this machine's kernel does not execute 32-bit x86 programs, and CPU emulation cannot be set up here ($(tail -1 build/emu32-setup.log | sed 's/^emu32: //'))"
+    return 75
   fi
-  # What the root lacks is made out here: the X display, and Wine's 32-bit probe (needs MinGW).
-  source scripts/wine-env.sh --display-only build/i686
-  i686-w64-mingw32-gcc -O2 -o build/i686/win32-probe.exe scripts/win32-probe.c
-  local qemu
-  qemu=$(build/emu32/qemu/usr/bin/qemu-i386 --version | head -1)
-  echo "== test i686: emulated: this machine's kernel does not execute 32-bit x86 programs, so wine32 runs under ${qemu}"
-  qemu=${qemu%% (*}
-  KESTERLY_EMULATED=${qemu/version /} bash scripts/emu32.sh run bash scripts/test.sh --suites i686 "$@" &
-  local pid=$!
-  trap 'kill $pid 2>/dev/null; exit 143' TERM
-  trap 'kill $pid 2>/dev/null; exit 130' INT
-  wait $pid
-)
+  (
+    # What the root lacks is made out here: the X display, and Wine's 32-bit probe (MinGW's).
+    source scripts/wine-env.sh --display-only build/i686
+    i686-w64-mingw32-gcc -O2 -o build/i686/win32-probe.exe scripts/win32-probe.c
+    qemu=$(build/emu32/qemu/usr/bin/qemu-i386 --version | head -1)
+    echo "== test i686: emulated: this machine's kernel does not execute 32-bit x86 programs, so wine32 runs under $qemu"
+    qemu=${qemu%% (*}
+    KESTERLY_EMULATED=${qemu/version /} bash scripts/emu32.sh run bash scripts/test.sh --suites i686 "$@" &
+    pid=$!
+    trap 'kill $pid 2>/dev/null; exit 143' TERM
+    trap 'kill $pid 2>/dev/null; exit 130' INT
+    wait $pid
+  )
+}
 
 # run_i686 [ctest args]: the i686 suites, natively where the kernel executes 32-bit programs,
 # emulated where it does not.
@@ -112,6 +126,7 @@ case ${1:-} in
 esac
 
 bash scripts/deps.sh
+bash scripts/runs-i386.sh || emulation_setup_start
 
 for preset in x64 i686; do
   echo "== build $preset"
