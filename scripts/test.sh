@@ -76,9 +76,11 @@ run_emulated() {
     return 75
   fi
   (
-    # What the root lacks is made out here: the X display, and Wine's 32-bit probe (MinGW's).
+    # What the root lacks is made out here: the X display, and the Windows tools that
+    # scripts/wine-env.sh builds with MinGW.
     source scripts/wine-env.sh --display-only build/i686
-    i686-w64-mingw32-gcc -O2 -o build/i686/win32-probe.exe scripts/win32-probe.c
+    kesterly_tool build/i686 win32-probe i686
+    kesterly_tool build/i686 desktop-keeper x86_64 -mwindows
     qemu=$(build/emu32/qemu/usr/bin/qemu-i386 --version | head -1)
     echo "== test i686: emulated: this machine's kernel does not execute 32-bit x86 programs, so wine32 runs under $qemu"
     qemu=${qemu%% (*}

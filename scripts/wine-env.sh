@@ -95,6 +95,7 @@ kesterly_wineserver() {
        # Start Wine's resident processes (services, desktop) now, detached from
        # our output: started by the first test they would inherit its stdout
        # and keep ctest waiting for the end of the output.
+       kesterly_keep_desktop || return 1
        wine cmd /c exit </dev/null >/dev/null 2>&1 || true
        kesterly_default_window_management ;;
     2) ;;                              # another shell's server of this prefix: share it
@@ -117,13 +118,27 @@ kesterly_default_window_management() {
   wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f </dev/null >/dev/null 2>&1
 }
 
+# kesterly_tool <build folder> <name> <i686|x86_64> [gcc flags]: scripts/<name>.c built with
+# MinGW into the build folder when it is not there or older than its source.  Where no MinGW is
+# (scripts/emu32.sh's root), a caller outside has built it.
+kesterly_tool() {
+  local exe=$1/$2.exe src
+  src="$(dirname "${BASH_SOURCE[0]}")/$2.c"
+  [[ $exe -nt $src ]] || "$3-w64-mingw32-gcc" -O2 -o "$exe" "$src" "${@:4}"
+}
+
+# The prefix's desktop stays open while the wineserver runs (see scripts/desktop-keeper.c).  A
+# 64-bit program, so that it costs nothing where 32-bit programs run emulated.
+kesterly_keep_desktop() {
+  local build=${WINEPREFIX%/*}
+  kesterly_tool "$build" desktop-keeper x86_64 -mwindows || { echo "wine-env: cannot build the desktop keeper" >&2; return 1; }
+  wine "$build/desktop-keeper.exe" </dev/null >/dev/null 2>&1 &
+}
+
 kesterly_runs_win32() {
-  local src exe=${WINEPREFIX%/*}/win32-probe.exe rc=0
-  src="$(dirname "${BASH_SOURCE[0]}")/win32-probe.c"
-  if [[ ! $exe -nt $src ]]; then
-    i686-w64-mingw32-gcc -O2 -o "$exe" "$src" || return 1
-  fi
-  wine "$exe" </dev/null >/dev/null 2>&1 || rc=$?
+  local build=${WINEPREFIX%/*} rc=0
+  kesterly_tool "$build" win32-probe i686 || return 1
+  wine "$build/win32-probe.exe" </dev/null >/dev/null 2>&1 || rc=$?
   [[ $rc == 32 ]]
 }
 
