@@ -3,6 +3,10 @@
 #
 #   bash scripts/emu32.sh setup          prepares build/emu32 (kept there; quick once done)
 #   bash scripts/emu32.sh run CMD [ARG]  runs CMD there, in the current folder
+#   bash scripts/emu32.sh version        the qemu-i386 that runs there
+#
+# KESTERLY_EMU32_DIR puts it elsewhere than build/emu32; KESTERLY_EMU32_MIRROR names the Debian
+# mirror to use instead of the machine's own.
 #
 # Debian's 32-bit Wine (wine32:i386) runs inside an amd64 Debian 12 root (build/emu32/root),
 # and every 32-bit Linux program there, its loader first, runs under qemu-user's i386 CPU
@@ -37,7 +41,8 @@ say() { echo "emu32: $*"; }
 cannot() { say "$*"; exit 75; }
 
 mirror() {
-  local uri
+  local uri=${KESTERLY_EMU32_MIRROR:-}
+  [[ -z $uri ]] || { echo "$uri"; return; }
   uri=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
   [[ -n $uri ]] || uri=$(awk '/^deb / {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
   echo "${uri:-http://deb.debian.org/debian}"
@@ -56,7 +61,7 @@ fetch_qemu() {
   apt-get "${opts[@]}" update >"$base/apt.log" 2>&1 || cannot "cannot read bookworm-backports' package list (see $base/apt.log)"
   rm -f "$apt/dl"/*.deb
   (cd "$apt/dl" && apt-get "${opts[@]}" download qemu-user/bookworm-backports) >>"$base/apt.log" 2>&1 ||
-    cannot "qemu-user is not in bookworm-backports (see $base/apt.log)"
+    cannot "qemu-user could not be downloaded from bookworm-backports (see $base/apt.log)"
   deb=$(echo "$apt/dl"/qemu-user_*.deb)
   rm -rf "$base/qemu"
   dpkg-deb -x "$deb" "$base/qemu"
@@ -147,5 +152,6 @@ setup() {
 case ${1:-} in
   setup) setup ;;
   run) shift; [[ -f $ready ]] || cannot "not set up: bash scripts/emu32.sh setup"; ns_run "$@" ;;
-  *) echo "usage: bash scripts/emu32.sh setup | run CMD [ARG...]" >&2; exit 2 ;;
+  version) "$qemu" --version | head -1 ;;
+  *) echo "usage: bash scripts/emu32.sh setup | run CMD [ARG...] | version" >&2; exit 2 ;;
 esac

@@ -72,7 +72,7 @@ run_emulated() {
   sed 's/^/   /' build/emu32-setup.log
   if ((rc != 0)); then
     ((rc == 75)) || return 1
-    echo "== test i686: not run: this machine's kernel does not execute 32-bit x86 programs, and CPU emulation cannot be set up here ($(tail -1 build/emu32-setup.log | sed 's/^emu32: //'))"
+    echo "== test i686: not run: this machine's kernel does not execute 32-bit x86 programs, and CPU emulation cannot be set up here: $(tail -1 build/emu32-setup.log | sed 's/^emu32: //')"
     return 75
   fi
   (
@@ -81,7 +81,7 @@ run_emulated() {
     source scripts/wine-env.sh --display-only build/i686
     kesterly_tool build/i686 win32-probe i686
     kesterly_tool build/i686 desktop-keeper x86_64 -mwindows
-    qemu=$(build/emu32/qemu/usr/bin/qemu-i386 --version | head -1)
+    qemu=$(bash scripts/emu32.sh version)
     echo "== test i686: emulated: this machine's kernel does not execute 32-bit x86 programs, so wine32 runs under $qemu"
     qemu=${qemu%% (*}
     KESTERLY_EMULATED=${qemu/version /} bash scripts/emu32.sh run bash scripts/test.sh --suites i686 "$@" &
