@@ -30,6 +30,9 @@ kesterly_wine_env() {
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   [[ $(locale charmap 2>/dev/null) == UTF-8 ]] || export LC_ALL=C.UTF-8
+  # Starts that Wine failed and scripts/wine-run.sh made again; shown when the shell exits.
+  export KESTERLY_WINE_RUN_NOTES="$WINEPREFIX-failed-starts.txt"
+  rm -f "$KESTERLY_WINE_RUN_NOTES"
 
   kesterly_display "$build" || return 1
   kesterly_wineserver || return 1
@@ -143,6 +146,10 @@ kesterly_runs_win32() {
 }
 
 kesterly_wine_cleanup() {
+  if [[ -s ${KESTERLY_WINE_RUN_NOTES:-} ]]; then
+    echo "wine-env: programs that Wine failed to start in this run:" >&2
+    cat "$KESTERLY_WINE_RUN_NOTES" >&2
+  fi
   if [[ -n ${KESTERLY_WINESERVER_OWNED:-} ]]; then
     wineserver -k >/dev/null 2>&1 || true
     KESTERLY_WINESERVER_OWNED=
