@@ -55,13 +55,16 @@ private:
     bool Launching = false;       // a run command or a way out is under way
     TFont LargeFont;
 
-    // A registry key under HKEY_LOCAL_MACHINE where an installer records a game. Without
-    // FileNameValue, PathValue holds the full path of the executable; with it, PathValue holds the
-    // install folder and FileNameValue the executable's file name.
+    // A registry key under HKEY_LOCAL_MACHINE where an installer records a game, in one of three
+    // ways. With neither FileNameValue nor ProgramNames, PathValue holds the full path of the
+    // executable. Otherwise PathValue holds the install folder, and the executable is the file
+    // that FileNameValue names, or else the first of ProgramNames that stands in that folder.
     struct TInstallPlace {
         const char* RegistryKey;
         const char* PathValue;
         const char* FileNameValue;
+        std::vector<const char*> ProgramNames{};
+        std::vector<REGSAM> Views{KEY_WOW64_32KEY};  // the registry views looked in, in this order
     };
 
     // One row per supported game.
@@ -84,6 +87,7 @@ private:
     void DetectRedAlert();
     void DetectGame(const TGameProfile& Game);
     static AnsiString ReadInstallPath(const TInstallPlace& Place);
+    static AnsiString ReadInstallPath(const TInstallPlace& Place, REGSAM View);
     const TGameProfile* SelectedGame();
     void ApplyGameProfile();
     void StoreRulesFolder();

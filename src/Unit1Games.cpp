@@ -8,13 +8,24 @@ namespace {
 const char SettingsKey[] = "\\Software\\Halvek\\Kesterly";
 // The 2006 compilation records all its games under one key, each as a folder and a file name.
 const char FirstDecadeKey[] = "\\Software\\Electronic Arts\\EA Games\\Command and Conquer The First Decade";
+// Today's digital editions record only the game's folder: the EA app (and Origin before it) in a
+// key of its own, Steam in the app's uninstall entry. Their installers are 32-bit or 64-bit
+// programs, by version, so both registry views are looked in. The program is the first of these
+// that stands in the folder: a launcher first, as that edition's own shortcut starts it.
+const std::vector<REGSAM> BothViews = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+const std::vector<const char*> TiberianSunPrograms = {"TSLauncher.exe", "SUN.exe", "Game.exe"};
+const std::vector<const char*> RedAlertPrograms = {"RA95Launcher.exe", "RA95.exe"};
 
 }  // namespace
 
 const TRulesForm::TGameProfile TRulesForm::TiberianSun = {
     "Tiberian SUN",
     {{"\\Software\\Westwood\\Tiberian Sun", "InstallPath", nullptr},
-     {FirstDecadeKey, "ts_folder", "ts_executable"}},
+     {FirstDecadeKey, "ts_folder", "ts_executable"},
+     {"\\Software\\EA Games\\Command and Conquer Tiberian Sun", "Install Dir", nullptr, TiberianSunPrograms,
+      BothViews},
+     {"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2229880", "InstallLocation", nullptr,
+      TiberianSunPrograms, BothViews}},
     &TRulesForm::TSGameDir, &TRulesForm::TSGameExe, &TRulesForm::TSRulesFolder, clNavy, "General", "Name",
     "Tiberian Sun", "Name"};
 
@@ -23,7 +34,10 @@ const TRulesForm::TGameProfile TRulesForm::RedAlert = {
     {{"\\Software\\Westwood\\Red Alert Windows 95 Edition", "InstallPath", nullptr},
      {"\\Software\\Westwood\\Alarmstufe Rot Windows 95 Edition", "InstallPath", nullptr},
      {"\\Software\\Westwood\\Alerte Rouge version Windows 95", "InstallPath", nullptr},
-     {FirstDecadeKey, "ra_folder", "ra_executable"}},
+     {FirstDecadeKey, "ra_folder", "ra_executable"},
+     {"\\Software\\EA Games\\Command and Conquer Red Alert", "Install Dir", nullptr, RedAlertPrograms, BothViews},
+     {"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2229840", "InstallLocation", nullptr,
+      RedAlertPrograms, BothViews}},
     &TRulesForm::RAGameDir, &TRulesForm::RAGameExe, &TRulesForm::RARulesFolder, clMaroon, "General", "Name",
     "Red Alert", "CrateMinimum"};
 
@@ -37,21 +51,41 @@ void TRulesForm::DetectRedAlert()
     DetectGame(RedAlert);
 }
 
-// The full path of the executable that Place records; empty when its key is missing or a value
-// is missing or empty. A value of the wrong type raises.
+// The full path of the executable that Place records, from the first of its views that gives
+// one; empty when none does. A value of the wrong type raises.
 AnsiString TRulesForm::ReadInstallPath(const TInstallPlace& Place)
 {
-    TRegistry Registry(KEY_READ);
+    for (const REGSAM View : Place.Views) {
+        const AnsiString Path = ReadInstallPath(Place, View);
+        if (!Path.empty())
+            return Path;
+    }
+    return AnsiString();
+}
+
+// The same in one registry view: empty when the key is missing, a value is missing or empty, or
+// no program of ProgramNames stands in the folder.
+AnsiString TRulesForm::ReadInstallPath(const TInstallPlace& Place, REGSAM View)
+{
+    TRegistry Registry(KEY_READ, View);
     Registry.RootKey = HKEY_LOCAL_MACHINE;
     if (!Registry.OpenKey(Place.RegistryKey, false))
         return AnsiString();
     const AnsiString Path = Registry.ReadString(Place.PathValue);
-    if (!Place.FileNameValue)
+    if (!Place.FileNameValue && Place.ProgramNames.empty())
         return Path;
-    const AnsiString FileName = Registry.ReadString(Place.FileNameValue);
-    if (Path.empty() || FileName.empty())
+    AnsiString FileName = Place.FileNameValue ? Registry.ReadString(Place.FileNameValue) : AnsiString();
+    if (Path.empty())
         return AnsiString();
-    return Path.back() == '\\' ? Path + FileName : Path + "\\" + FileName;
+    // The folder ends in exactly one backslash, however the installer wrote it.
+    const AnsiString Folder = Path.substr(0, Path.find_last_not_of('\\') + 1) + "\\";
+    for (const char* Program : Place.ProgramNames) {
+        if (FileExists(Folder + Program)) {
+            FileName = Program;
+            break;
+        }
+    }
+    return FileName.empty() ? AnsiString() : Folder + FileName;
 }
 
 void TRulesForm::DetectGame(const TGameProfile& Game)

@@ -130,14 +130,16 @@ INSTANTIATE_TEST_SUITE_P(
         TDetectionCase{"NeitherIsText", {TInstall::Binary, ""}, {TInstall::Dword, ""}, {}, "", "", "", ""}),
     [](const testing::TestParamInfo<TDetectionCase>& Info) { return std::string(Info.param.Name); });
 
-// Red Alert's German and French editions and the 2006 compilation record the games elsewhere.
+// Red Alert's German and French editions, the 2006 compilation and today's digital editions record
+// the games elsewhere.
 struct TPlaceCase {
     const char* Name;
     const char* Key;
     const char* PathValue;
-    const char* FileNameValue;  // null: PathValue holds the full path of the executable
+    const char* FileNameValue;  // null: PathValue holds the full path of the executable, or a folder
     const char* Tab;
     const char* Exe;
+    enum { FullPath, Folder, FolderWithBackslash } Value = FullPath;  // without FileNameValue
 };
 void PrintTo(const TPlaceCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
@@ -156,7 +158,10 @@ TEST_P(OtherPlace, AloneGivesTheTabAndTheGameStarts)
         Registry.SetString(Case.Key, Case.PathValue, FolderNoBackslash);
         Registry.SetString(Case.Key, Case.FileNameValue, Case.Exe);
     } else {
-        Registry.SetString(Case.Key, Case.PathValue, Game.Path());
+        Registry.SetString(Case.Key, Case.PathValue,
+                           Case.Value == TPlaceCase::FullPath ? Game.Path()
+                           : Case.Value == TPlaceCase::Folder ? FolderNoBackslash
+                                                              : Folder);
     }
     KesterlyApp App;
     App.Start();
@@ -179,7 +184,15 @@ INSTANTIATE_TEST_SUITE_P(
                     TPlaceCase{"RedAlertCompilation", FirstDecadeKey, "ra_folder", "ra_executable", "Red Alert",
                                "RA95.exe"},
                     TPlaceCase{"TiberianSunCompilation", FirstDecadeKey, "ts_folder", "ts_executable",
-                               "Tiberian SUN", "Game.exe"}),
+                               "Tiberian SUN", "Game.exe"},
+                    TPlaceCase{"RedAlertStore", RAStoreKey, "Install Dir", nullptr, "Red Alert", "RA95Launcher.exe",
+                               TPlaceCase::Folder},
+                    TPlaceCase{"TiberianSunStore", TSStoreKey, "Install Dir", nullptr, "Tiberian SUN",
+                               "TSLauncher.exe", TPlaceCase::FolderWithBackslash},
+                    TPlaceCase{"RedAlertSteam", RASteamKey, "InstallLocation", nullptr, "Red Alert", "RA95.exe",
+                               TPlaceCase::FolderWithBackslash},
+                    TPlaceCase{"TiberianSunSteam", TSSteamKey, "InstallLocation", nullptr, "Tiberian SUN", "SUN.exe",
+                               TPlaceCase::Folder}),
     [](const testing::TestParamInfo<TPlaceCase>& Info) { return std::string(Info.param.Name); });
 
 // One registry value as an installer left it: text, or, with Text null, a number.
@@ -260,6 +273,87 @@ INSTANTIATE_TEST_SUITE_P(
         TPlacesCase{"BrokenPlaceAfterTheFoundOne", {English, {RAFrenchKey, "InstallPath", nullptr}}, {"Red Alert"},
                     "", "C:\\EN\\RA95.exe", {}}),
     [](const testing::TestParamInfo<TPlacesCase>& Info) { return std::string(Info.param.Name); });
+
+// The digital editions' places: a folder, in which the program is looked for.
+struct TFolderPlacesCase {
+    const char* Name;
+    std::vector<TValue> Values;       // a text starting with "~" names a place in the test's folder
+    std::vector<std::string> Files;   // made in the test's folder; a name ending in a backslash is a folder
+    std::string TSPath, RAPath;       // the executable as found, "~" as above; empty: no tab
+    std::vector<std::string> Messages;
+};
+void PrintTo(const TFolderPlacesCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class FolderPlaces : public testing::TestWithParam<TFolderPlacesCase> {};
+
+TEST_P(FolderPlaces, FirstProgramInTheFirstFolderThatHasOneDecides)
+{
+    const TFolderPlacesCase& Case = GetParam();
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    TempDir Dir;
+    const auto Placed = [&](const std::string& Text) {
+        return Text.compare(0, 1, "~") == 0 ? Dir.Path() + Text.substr(1) : Text;
+    };
+    for (const std::string& File : Case.Files) {
+        if (File.back() == '\\')
+            Dir.Folder(File);
+        else
+            Dir.Write(File, "");
+    }
+    for (const TValue& Value : Case.Values) {
+        if (Value.Text)
+            Registry.SetString(Value.Key, Value.Name, Placed(Value.Text));
+        else
+            Registry.SetDword(Value.Key, Value.Name, 7);
+    }
+    KesterlyApp App;
+    App.Start();
+
+    RulesFormProbe Probe = App.Probe();
+    std::vector<std::string> Tabs;
+    if (!Case.TSPath.empty())
+        Tabs.push_back("Tiberian SUN");
+    if (!Case.RAPath.empty())
+        Tabs.push_back("Red Alert");
+    EXPECT_EQ(TabCaptions(App.Form().GameTab), Tabs);
+    EXPECT_EQ(Probe.TSGameDir() + Probe.TSGameExe(), Placed(Case.TSPath));
+    EXPECT_EQ(Probe.RAGameDir() + Probe.RAGameExe(), Placed(Case.RAPath));
+    std::vector<std::string> Shown;
+    for (const TMessageBoxRecord& Box : Boxes.Boxes())
+        Shown.push_back(Box.Text);
+    EXPECT_EQ(Shown, Case.Messages);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, FolderPlaces,
+    testing::Values(
+        TFolderPlacesCase{"LauncherFirst",
+                          {{RAStoreKey, "Install Dir", "~RA"}, {TSStoreKey, "Install Dir", "~TS\\"}},
+                          {"RA\\RA95.exe", "RA\\RA95Launcher.exe", "TS\\Game.exe", "TS\\SUN.exe", "TS\\TSLauncher.exe"},
+                          "~TS\\TSLauncher.exe", "~RA\\RA95Launcher.exe", {}},
+        TFolderPlacesCase{"OnlyFilesAreProgramsAndOneBackslashEndsTheFolder",
+                          {{RASteamKey, "InstallLocation", "~RA\\\\"}, {TSSteamKey, "InstallLocation", "~TS"}},
+                          {"RA\\RA95Launcher.exe\\", "RA\\RA95.exe", "TS\\Game.exe", "TS\\SUN.exe"},
+                          "~TS\\SUN.exe", "~RA\\RA95.exe", {}},
+        TFolderPlacesCase{"EmptyValueMissingFolderOrNoProgramFallThrough",
+                          {{RAStoreKey, "Install Dir", ""}, {RASteamKey, "InstallLocation", "~RA"},
+                           {TSStoreKey, "Install Dir", "~Gone"}, {TSSteamKey, "InstallLocation", "~Bare"}},
+                          {"RA\\RA95.exe", "Bare\\Rules.ini", "Bare\\Sun.ini"}, "", "~RA\\RA95.exe", {}},
+        TFolderPlacesCase{"StoreBeforeSteam",
+                          {{RAStoreKey, "Install Dir", "~A"}, {RASteamKey, "InstallLocation", "~B"}},
+                          {"A\\RA95.exe", "B\\RA95.exe"}, "", "~A\\RA95.exe", {}},
+        TFolderPlacesCase{"ClassicKeysAndCompilationFirst",
+                          {English, {RAStoreKey, "Install Dir", "~RA"}, TSFolder, TSExecutable,
+                           {TSSteamKey, "InstallLocation", "~TS"}},
+                          {"RA\\RA95.exe", "TS\\Game.exe"}, "C:\\FD\\TS\\Game.exe", "C:\\EN\\RA95.exe", {}},
+        TFolderPlacesCase{"NotTextStopsTheSearch",
+                          {{RAStoreKey, "Install Dir", nullptr}, {RASteamKey, "InstallLocation", "~RA"},
+                           {TSSteamKey, "InstallLocation", nullptr}},
+                          {"RA\\RA95.exe"}, "", "",
+                          {"Registry value \"InstallLocation\" is not text.",
+                           "Registry value \"Install Dir\" is not text."}}),
+    [](const testing::TestParamInfo<TFolderPlacesCase>& Info) { return std::string(Info.param.Name); });
 
 struct TProfileCase {
     const char* Name;

@@ -11,7 +11,7 @@ AnsiString Quoted(const AnsiString& Name)
 
 }  // namespace
 
-TRegistry::TRegistry(REGSAM DesiredAccess) : Access(DesiredAccess | KEY_WOW64_32KEY) {}
+TRegistry::TRegistry(REGSAM DesiredAccess, REGSAM View) : Access(DesiredAccess | View) {}
 
 TRegistry::~TRegistry()
 {

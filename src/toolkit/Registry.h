@@ -1,5 +1,5 @@
-// Registry accessor. Keys are opened in the 32-bit view, the one the 32-bit program sees,
-// so the 64-bit build finds the same keys.
+// Registry accessor. Keys are opened in the 32-bit view unless told otherwise: the view the
+// 32-bit program sees, so that the 64-bit build finds the same keys.
 #pragma once
 #include <windows.h>
 
@@ -9,8 +9,9 @@ class ERegistryException : public Exception { using Exception::Exception; };
 
 class TRegistry {
 public:
-    // Access is what OpenKey asks for; KEY_WOW64_32KEY is always added.
-    explicit TRegistry(REGSAM Access = KEY_READ);
+    // Access is what OpenKey asks for, in View: KEY_WOW64_32KEY or KEY_WOW64_64KEY. 32-bit
+    // Windows has one view only, and ignores both.
+    explicit TRegistry(REGSAM Access = KEY_READ, REGSAM View = KEY_WOW64_32KEY);
     ~TRegistry();
     TRegistry(const TRegistry&) = delete;
     TRegistry& operator=(const TRegistry&) = delete;

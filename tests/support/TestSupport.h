@@ -21,6 +21,12 @@ constexpr char RAKey[] = "Software\\Westwood\\Red Alert Windows 95 Edition";
 constexpr char RAGermanKey[] = "Software\\Westwood\\Alarmstufe Rot Windows 95 Edition";
 constexpr char RAFrenchKey[] = "Software\\Westwood\\Alerte Rouge version Windows 95";
 constexpr char FirstDecadeKey[] = "Software\\Electronic Arts\\EA Games\\Command and Conquer The First Decade";
+// Today's digital editions record the game's folder only ("Install Dir", "InstallLocation"), in
+// either registry view.
+constexpr char TSStoreKey[] = "Software\\EA Games\\Command and Conquer Tiberian Sun";
+constexpr char RAStoreKey[] = "Software\\EA Games\\Command and Conquer Red Alert";
+constexpr char TSSteamKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2229880";
+constexpr char RASteamKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2229840";
 constexpr char SettingsKey[] = "Software\\Halvek\\Kesterly";
 // Tab order when both games are installed.
 constexpr int TSTab = 0;
