@@ -345,4 +345,40 @@ TEST_F(EndToEnd, EachBuildRunsItsOwnProgramAndBothSaveWhereTheOtherFindsTheSetti
     EXPECT_EQ(std::string(folder), RulesFolder);
 }
 
+// A game that today's digital editions recorded in the 64-bit view only (a 64-bit installer or
+// client wrote it there): each build finds it, installs the rules into its folder and starts the
+// program found there, from that folder.
+TEST_F(EndToEnd, GameRecordedOnlyInThe64BitViewIsFoundAndRunFromItsFolder)
+{
+    RAFolder = Root.Folder("Library\\steamapps\\common\\Red Alert");
+    RA = std::make_unique<StubGame>(RAFolder, "RA95Launcher.exe");
+    RegistryKeys::SetString(RAStoreKey, "Install Dir", WithoutClosingBackslash(RAFolder), KEY_WOW64_64KEY);
+    TSFolder = Root.Folder("Library\\steamapps\\common\\Tiberian Sun");
+    TS = std::make_unique<StubGame>(TSFolder, "Game.exe");
+    RegistryKeys::SetString(TSSteamKey, "InstallLocation", TSFolder, KEY_WOW64_64KEY);
+    RegistryKeys::SetDword(SettingsKey, "GameTab", 1);
+    RegistryKeys::SetString(SettingsKey, "RARulesDir", RulesFolder);
+    ASSERT_FALSE(RegistryKeys::GetString(RAStoreKey, "Install Dir"));
+    auto app = Start();
+
+    EXPECT_EQ(app->TabCaptions(), (Strings{"Tiberian SUN", "Red Alert"}));
+    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_DIRTEXT)), RAFolder);
+    HWND list = app->Control(IDC_RULESLIST);
+    const Strings items = KesterlyProcess::ListItems(list);
+    const auto veteran = std::find(items.begin(), items.end(), "Veteran: Veteran Units");
+    ASSERT_NE(veteran, items.end());
+    app->ClickListItem(list, static_cast<int>(veteran - items.begin()));
+    HWND run = app->Control(IDC_RUNBUTTON);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run) != FALSE; }));
+    app->Click(run);
+
+    EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_TRUE(ReadWholeFile(RAFolder + "Rules.ini") == ReadWholeFile(Veteran));
+    const std::vector<TStubRecord> starts = RA->WaitForRecords(1);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].CommandLine, "\"" + RA->Path() + "\"");
+    EXPECT_EQ(starts[0].CurrentFolder, WithoutClosingBackslash(RAFolder));
+    EXPECT_TRUE(TS->Records().empty());
+}
+
 }  // namespace
