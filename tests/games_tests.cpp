@@ -202,12 +202,14 @@ struct TValue {
     const char* Text;
 };
 
+// A value's text, or an expected path, starting with "~" names a place in the test's folder.
 struct TPlacesCase {
     const char* Name;
     std::vector<TValue> Values;
     std::vector<std::string> Tabs;
     std::string TSPath, RAPath;  // install folder and executable as found, joined
     std::vector<std::string> Messages;
+    std::vector<std::string> Files = {};  // made in the test's folder; a name ending in a backslash is a folder
 };
 void PrintTo(const TPlacesCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
@@ -218,9 +220,19 @@ TEST_P(Places, FirstPlaceWithAPathDecides)
     const TPlacesCase& Case = GetParam();
     RegistrySandbox Registry;
     MessageBoxWatcher Boxes;
+    TempDir Dir;
+    const auto Placed = [&](const std::string& Text) {
+        return Text.compare(0, 1, "~") == 0 ? Dir.Path() + Text.substr(1) : Text;
+    };
+    for (const std::string& File : Case.Files) {
+        if (File.back() == '\\')
+            Dir.Folder(File);
+        else
+            Dir.Write(File, "");
+    }
     for (const TValue& Value : Case.Values) {
         if (Value.Text)
-            Registry.SetString(Value.Key, Value.Name, Value.Text);
+            Registry.SetString(Value.Key, Value.Name, Placed(Value.Text));
         else
             Registry.SetDword(Value.Key, Value.Name, 7);
     }
@@ -229,8 +241,8 @@ TEST_P(Places, FirstPlaceWithAPathDecides)
 
     RulesFormProbe Probe = App.Probe();
     EXPECT_EQ(TabCaptions(App.Form().GameTab), Case.Tabs);
-    EXPECT_EQ(Probe.TSGameDir() + Probe.TSGameExe(), Case.TSPath);
-    EXPECT_EQ(Probe.RAGameDir() + Probe.RAGameExe(), Case.RAPath);
+    EXPECT_EQ(Probe.TSGameDir() + Probe.TSGameExe(), Placed(Case.TSPath));
+    EXPECT_EQ(Probe.RAGameDir() + Probe.RAGameExe(), Placed(Case.RAPath));
     std::vector<std::string> Shown;
     for (const TMessageBoxRecord& Box : Boxes.Boxes())
         Shown.push_back(Box.Text);
@@ -274,86 +286,38 @@ INSTANTIATE_TEST_SUITE_P(
                     "", "C:\\EN\\RA95.exe", {}}),
     [](const testing::TestParamInfo<TPlacesCase>& Info) { return std::string(Info.param.Name); });
 
-// The digital editions' places: a folder, in which the program is looked for.
-struct TFolderPlacesCase {
-    const char* Name;
-    std::vector<TValue> Values;       // a text starting with "~" names a place in the test's folder
-    std::vector<std::string> Files;   // made in the test's folder; a name ending in a backslash is a folder
-    std::string TSPath, RAPath;       // the executable as found, "~" as above; empty: no tab
-    std::vector<std::string> Messages;
-};
-void PrintTo(const TFolderPlacesCase& Case, std::ostream* Out) { *Out << Case.Name; }
-
-class FolderPlaces : public testing::TestWithParam<TFolderPlacesCase> {};
-
-TEST_P(FolderPlaces, FirstProgramInTheFirstFolderThatHasOneDecides)
-{
-    const TFolderPlacesCase& Case = GetParam();
-    RegistrySandbox Registry;
-    MessageBoxWatcher Boxes;
-    TempDir Dir;
-    const auto Placed = [&](const std::string& Text) {
-        return Text.compare(0, 1, "~") == 0 ? Dir.Path() + Text.substr(1) : Text;
-    };
-    for (const std::string& File : Case.Files) {
-        if (File.back() == '\\')
-            Dir.Folder(File);
-        else
-            Dir.Write(File, "");
-    }
-    for (const TValue& Value : Case.Values) {
-        if (Value.Text)
-            Registry.SetString(Value.Key, Value.Name, Placed(Value.Text));
-        else
-            Registry.SetDword(Value.Key, Value.Name, 7);
-    }
-    KesterlyApp App;
-    App.Start();
-
-    RulesFormProbe Probe = App.Probe();
-    std::vector<std::string> Tabs;
-    if (!Case.TSPath.empty())
-        Tabs.push_back("Tiberian SUN");
-    if (!Case.RAPath.empty())
-        Tabs.push_back("Red Alert");
-    EXPECT_EQ(TabCaptions(App.Form().GameTab), Tabs);
-    EXPECT_EQ(Probe.TSGameDir() + Probe.TSGameExe(), Placed(Case.TSPath));
-    EXPECT_EQ(Probe.RAGameDir() + Probe.RAGameExe(), Placed(Case.RAPath));
-    std::vector<std::string> Shown;
-    for (const TMessageBoxRecord& Box : Boxes.Boxes())
-        Shown.push_back(Box.Text);
-    EXPECT_EQ(Shown, Case.Messages);
-}
+// The EA app's and Steam's places record a folder, in which the program is looked for.
+const std::vector<std::string> BothTabs = {"Tiberian SUN", "Red Alert"};
+const std::vector<std::string> RedAlertTab = {"Red Alert"};
 
 INSTANTIATE_TEST_SUITE_P(
-    Registry, FolderPlaces,
+    DigitalEditions, Places,
     testing::Values(
-        TFolderPlacesCase{"LauncherFirst",
-                          {{RAStoreKey, "Install Dir", "~RA"}, {TSStoreKey, "Install Dir", "~TS\\"}},
-                          {"RA\\RA95.exe", "RA\\RA95Launcher.exe", "TS\\Game.exe", "TS\\SUN.exe", "TS\\TSLauncher.exe"},
-                          "~TS\\TSLauncher.exe", "~RA\\RA95Launcher.exe", {}},
-        TFolderPlacesCase{"OnlyFilesAreProgramsAndOneBackslashEndsTheFolder",
-                          {{RASteamKey, "InstallLocation", "~RA\\\\"}, {TSSteamKey, "InstallLocation", "~TS"}},
-                          {"RA\\RA95Launcher.exe\\", "RA\\RA95.exe", "TS\\Game.exe", "TS\\SUN.exe"},
-                          "~TS\\SUN.exe", "~RA\\RA95.exe", {}},
-        TFolderPlacesCase{"EmptyValueMissingFolderOrNoProgramFallThrough",
-                          {{RAStoreKey, "Install Dir", ""}, {RASteamKey, "InstallLocation", "~RA"},
-                           {TSStoreKey, "Install Dir", "~Gone"}, {TSSteamKey, "InstallLocation", "~Bare"}},
-                          {"RA\\RA95.exe", "Bare\\Rules.ini", "Bare\\Sun.ini"}, "", "~RA\\RA95.exe", {}},
-        TFolderPlacesCase{"StoreBeforeSteam",
-                          {{RAStoreKey, "Install Dir", "~A"}, {RASteamKey, "InstallLocation", "~B"}},
-                          {"A\\RA95.exe", "B\\RA95.exe"}, "", "~A\\RA95.exe", {}},
-        TFolderPlacesCase{"ClassicKeysAndCompilationFirst",
-                          {English, {RAStoreKey, "Install Dir", "~RA"}, TSFolder, TSExecutable,
-                           {TSSteamKey, "InstallLocation", "~TS"}},
-                          {"RA\\RA95.exe", "TS\\Game.exe"}, "C:\\FD\\TS\\Game.exe", "C:\\EN\\RA95.exe", {}},
-        TFolderPlacesCase{"NotTextStopsTheSearch",
-                          {{RAStoreKey, "Install Dir", nullptr}, {RASteamKey, "InstallLocation", "~RA"},
-                           {TSSteamKey, "InstallLocation", nullptr}},
-                          {"RA\\RA95.exe"}, "", "",
-                          {"Registry value \"InstallLocation\" is not text.",
-                           "Registry value \"Install Dir\" is not text."}}),
-    [](const testing::TestParamInfo<TFolderPlacesCase>& Info) { return std::string(Info.param.Name); });
+        TPlacesCase{"LauncherFirst",
+                    {{RAStoreKey, "Install Dir", "~RA"}, {TSStoreKey, "Install Dir", "~TS\\"}},
+                    BothTabs, "~TS\\TSLauncher.exe", "~RA\\RA95Launcher.exe", {},
+                    {"RA\\RA95.exe", "RA\\RA95Launcher.exe", "TS\\Game.exe", "TS\\SUN.exe", "TS\\TSLauncher.exe"}},
+        TPlacesCase{"OnlyFilesAreProgramsAndOneBackslashEndsTheFolder",
+                    {{RASteamKey, "InstallLocation", "~RA\\\\"}, {TSSteamKey, "InstallLocation", "~TS"}},
+                    BothTabs, "~TS\\SUN.exe", "~RA\\RA95.exe", {},
+                    {"RA\\RA95Launcher.exe\\", "RA\\RA95.exe", "TS\\Game.exe", "TS\\SUN.exe"}},
+        TPlacesCase{"EmptyValueMissingFolderOrNoProgramFallThrough",
+                    {{RAStoreKey, "Install Dir", ""}, {RASteamKey, "InstallLocation", "~RA"},
+                     {TSStoreKey, "Install Dir", "~Gone"}, {TSSteamKey, "InstallLocation", "~Bare"}},
+                    RedAlertTab, "", "~RA\\RA95.exe", {}, {"RA\\RA95.exe", "Bare\\Rules.ini", "Bare\\Sun.ini"}},
+        TPlacesCase{"StoreBeforeSteam", {{RAStoreKey, "Install Dir", "~A"}, {RASteamKey, "InstallLocation", "~B"}},
+                    RedAlertTab, "", "~A\\RA95.exe", {}, {"A\\RA95.exe", "B\\RA95.exe"}},
+        TPlacesCase{"ClassicKeysAndCompilationFirst",
+                    {English, {RAStoreKey, "Install Dir", "~RA"}, TSFolder, TSExecutable,
+                     {TSSteamKey, "InstallLocation", "~TS"}},
+                    BothTabs, "C:\\FD\\TS\\Game.exe", "C:\\EN\\RA95.exe", {}, {"RA\\RA95.exe", "TS\\Game.exe"}},
+        TPlacesCase{"NotTextStopsTheSearch",
+                    {{RAStoreKey, "Install Dir", nullptr}, {RASteamKey, "InstallLocation", "~RA"},
+                     {TSSteamKey, "InstallLocation", nullptr}},
+                    {}, "", "",
+                    {"Registry value \"InstallLocation\" is not text.", "Registry value \"Install Dir\" is not text."},
+                    {"RA\\RA95.exe"}}),
+    [](const testing::TestParamInfo<TPlacesCase>& Info) { return std::string(Info.param.Name); });
 
 struct TProfileCase {
     const char* Name;
