@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the packages Kesterly's build, tests and sandbox need, if missing, among them Debian's
 # 32-bit Wine (wine32:i386, with the i386 architecture enabled), which runs the shipped 32-bit
-# program, or where it cannot run natively, debootstrap for the emulated one (scripts/emu32.sh).  Quick when everything is present: only dpkg is asked.
+# program, and where it cannot run natively or KESTERLY_I686=emulated asks for it, debootstrap for
+# the emulated one (scripts/emu32.sh).  Quick when everything is present: only dpkg is asked.
 set -euo pipefail
 
 packages=(
@@ -18,8 +19,12 @@ if [[ $(dpkg --print-architecture) == amd64 ]]; then
   if bash "$(dirname "${BASH_SOURCE[0]}")/runs-i386.sh"; then
     wine32=(wine32:i386)
   else
-    # There scripts/emu32.sh runs the 32-bit Wine in a Debian root of its own, made with debootstrap.
     echo "deps: this machine does not execute 32-bit x86 programs, so the 32-bit Wine is not installed here"
+  fi
+  # The emulated i686 run (scripts/emu32.sh) runs the 32-bit Wine in a Debian root of its own,
+  # made with debootstrap: where the kernel refuses 32-bit programs, or where KESTERLY_I686=emulated
+  # asks for it (see scripts/i686-way.sh).
+  if [[ ${#wine32[@]} -eq 0 || ${KESTERLY_I686:-} == emulated ]]; then
     packages+=(debootstrap)
   fi
 fi

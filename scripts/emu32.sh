@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# 32-bit Windows programs on a machine whose kernel executes no 32-bit x86 code at all.
+# 32-bit Windows programs on a machine whose kernel executes no 32-bit x86 code at all, or, when
+# asked (KESTERLY_I686=emulated, scripts/i686-way.sh), on one whose kernel does.
 #
 #   bash scripts/emu32.sh setup          prepares build/emu32 (kept there; quick once done)
 #   bash scripts/emu32.sh run CMD [ARG]  runs CMD there, in the current folder
@@ -122,7 +123,8 @@ setup() {
   [[ $(id -u) == 0 ]] || cannot "needs root (debootstrap, the namespace's uid map)"
   [[ $(dpkg --print-architecture 2>/dev/null) == amd64 ]] || cannot "needs an amd64 Debian"
   unshare --user --mount --pid --fork true 2>/dev/null || cannot "this kernel gives no user namespaces"
-  command -v debootstrap >/dev/null || cannot "debootstrap is not installed (scripts/deps.sh installs it)"
+  command -v debootstrap >/dev/null ||
+    cannot "debootstrap is not installed (KESTERLY_I686=emulated bash scripts/deps.sh installs it)"
   mkdir -p "$base"
   fetch_qemu
   local version
@@ -144,9 +146,12 @@ setup() {
       >"$base/root-apt.log" 2>&1 || cannot "Wine could not be installed into the root (see $base/root-apt.log)"
     echo "$want" >"$ready"
   fi
-  # The proof: a 32-bit Linux program runs in there.
-  ns_run bash "$repo/scripts/runs-i386.sh" || cannot "qemu-i386 $version does not run 32-bit programs in the namespace"
-  say "qemu-i386 $version ready in $base ($SECONDS s)"
+  # The proof: a 32-bit Linux program runs in there, under qemu-i386, even where the kernel would
+  # run it itself.
+  local ran
+  ran=$(ns_run bash "$repo/scripts/runs-i386.sh" --under qemu-i386) ||
+    cannot "qemu-i386 $version does not run 32-bit programs in the namespace (the probe ran as $ran)"
+  say "qemu-i386 $version ready in $base ($SECONDS s): a 32-bit probe in the namespace ran under $ran"
 }
 
 case ${1:-} in

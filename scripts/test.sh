@@ -5,14 +5,17 @@
 # x86_64 tests.  Exits non-zero when either run fails.
 #
 # Whether this machine runs 32-bit programs is checked, not assumed (scripts/runs-i386.sh).  The
-# i686 run goes one of three ways, and the log says which:
-#   native     the kernel executes 32-bit x86 programs: Debian's wine32 runs the suites.  Wine
-#              failing to run the i686 build there is a failure, never a pass.
-#   emulated   the kernel refuses them (some virtual machines' kernels): the suites run under
-#              wine32 in build/emu32, on qemu's i386 CPU emulation (scripts/emu32.sh).  Set up
-#              once per build folder; a run that starts and fails is a failure.
-#   not run    neither is possible here (no user namespaces, no qemu to be had): said in one
-#              line with the reason, and the x86_64 run decides.
+# i686 run goes one of three ways, and the log says which, and whether KESTERLY_I686 chose it
+# (auto, the default, native or emulated: see scripts/i686-way.sh):
+#   native     Debian's wine32 runs the suites: by default where the kernel executes 32-bit x86
+#              programs.  Wine failing to run the i686 build there is a failure, never a pass.
+#   emulated   the suites run under wine32 in build/emu32, on qemu's i386 CPU emulation
+#              (scripts/emu32.sh): by default where the kernel refuses them (some virtual
+#              machines' kernels).  Set up once per build folder; a run that starts and fails is a
+#              failure, and so is one that finds the kernel, not qemu, running its 32-bit programs.
+#   not run    by default, where neither is possible (no user namespaces, no qemu to be had):
+#              said in one line with the reason, and the x86_64 run decides.  A way that
+#              KESTERLY_I686 chose and this machine cannot have fails the run instead.
 #
 # The tests get a private Xvfb display, so windows never pop up on a desktop
 # and no window manager interferes; KESTERLY_USE_DISPLAY=1 uses $DISPLAY
@@ -23,6 +26,7 @@
 #   bash scripts/test.sh                   everything, as CI runs it
 #   bash scripts/test.sh --i686 [ARG...]   builds the i686 preset and runs only its suites, natively
 #                                          or emulated; ARGs go to ctest (-R EndToEnd: end-to-end)
+#   KESTERLY_I686=emulated bash scripts/test.sh --i686 -R EndToEnd   the same, emulated here too
 #   bash scripts/test.sh --suites P [ARG...]  preset P's suites as they are built, right here
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -34,6 +38,14 @@ run_suites() (
   local preset=$1
   shift
   source scripts/wine-env.sh "build/$preset"
+  if [[ -n ${KESTERLY_EMULATED:-} ]]; then
+    # Proof that this namespace's binfmt_misc hands 32-bit programs to qemu, even on a machine
+    # whose kernel would run them itself.
+    local ran
+    ran=$(bash scripts/runs-i386.sh --under qemu-i386) ||
+      { echo "== test $preset: emulated, yet a 32-bit program in here ran as $ran, not under qemu-i386"; exit 1; }
+    echo "== test $preset: checked: a 32-bit program in here runs under $ran, not on the kernel itself"
+  fi
   if [[ $preset == i686 ]] && ! kesterly_runs_win32; then
     echo "== test i686: $(wine --version) does not run 32-bit Windows programs here (is wine32:i386 installed?)"
     exit 76
@@ -61,9 +73,8 @@ emulation_setup_start() {
   emu_setup_pid=$!
 }
 
-# run_emulated [ctest args]: the i686 suites where the kernel refuses 32-bit programs, under
-# emulation (scripts/emu32.sh).  Exits 75 when emulation cannot be had here, after one line that
-# says why.
+# run_emulated [ctest args]: the i686 suites under emulation (scripts/emu32.sh).  Returns 75 when
+# emulation cannot be had here, with the reason in i686_cannot.
 run_emulated() {
   local rc=0
   [[ -n $emu_setup_pid ]] || emulation_setup_start
@@ -72,7 +83,7 @@ run_emulated() {
   sed 's/^/   /' build/emu32-setup.log
   if ((rc != 0)); then
     ((rc == 75)) || return 1
-    echo "== test i686: not run: this machine's kernel does not execute 32-bit x86 programs, and CPU emulation cannot be set up here: $(tail -1 build/emu32-setup.log | sed 's/^emu32: //')"
+    i686_cannot=$(tail -1 build/emu32-setup.log | sed 's/^emu32: //')
     return 75
   fi
   (
@@ -82,7 +93,7 @@ run_emulated() {
     kesterly_tool build/i686 win32-probe i686
     kesterly_tool build/i686 desktop-keeper x86_64 -mwindows
     qemu=$(bash scripts/emu32.sh version)
-    echo "== test i686: emulated: this machine's kernel does not execute 32-bit x86 programs, so wine32 runs under $qemu"
+    echo "== test i686: emulated ($i686_how): wine32 runs under $qemu"
     qemu=${qemu%% (*}
     KESTERLY_EMULATED=${qemu/version /} bash scripts/emu32.sh run bash scripts/test.sh --suites i686 "$@" &
     pid=$!
@@ -92,43 +103,22 @@ run_emulated() {
   )
 }
 
-# run_i686 [ctest args]: the i686 suites, natively where the kernel executes 32-bit programs,
-# emulated where it does not.
-run_i686() {
-  if bash scripts/runs-i386.sh; then
-    echo "== test i686: native: this machine's kernel executes 32-bit x86 programs"
-    run_suites i686 "$@"
-  else
-    run_emulated "$@"
-  fi
-}
+[[ ${1:-} != --suites ]] || { shift; run_suites "$@"; exit; }
 
-# i686_verdict <run_i686's status>: the status that counts.
-i686_verdict() {
-  case $1 in
-    # Neither native nor emulated: said in one line above; the 64-bit suites decide.
-    75) echo 0 ;;
-    # The machine could run the shipped program and the set-up failed to: never a pass.
-    76) echo "test: the 32-bit suites could not run on a machine that executes 32-bit programs" >&2
-        echo 1 ;;
-    *) echo "$1" ;;
-  esac
-}
-
-case ${1:-} in
-  --suites) shift; run_suites "$@"; exit ;;
-  --i686)
-    shift
-    cmake --preset i686 >/dev/null
-    cmake --build --preset i686 -j2
-    [[ ${KESTERLY_USE_DISPLAY:-0} == 1 ]] || unset DISPLAY
-    status=0
-    run_i686 "$@" || status=$?
-    exit "$(i686_verdict $status)" ;;
-esac
-
+source scripts/i686-way.sh
+i686_choose || exit 2
 bash scripts/deps.sh
-bash scripts/runs-i386.sh || emulation_setup_start
+if [[ $i686_way == emulated ]]; then emulation_setup_start; fi
+
+if [[ ${1:-} == --i686 ]]; then
+  shift
+  cmake --preset i686 >/dev/null
+  cmake --build --preset i686 -j2
+  [[ ${KESTERLY_USE_DISPLAY:-0} == 1 ]] || unset DISPLAY
+  status=0
+  run_i686 "$@" || status=$?
+  exit $status
+fi
 
 for preset in x64 i686; do
   echo "== build $preset"
@@ -142,6 +132,5 @@ status=0
 run_suites x64 || status=$?
 i686=0
 run_i686 || i686=$?
-i686=$(i686_verdict $i686)
 ((status != 0)) || status=$i686
 exit $status
