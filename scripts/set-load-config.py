@@ -39,7 +39,9 @@ def main():
     machine, sections, _, symbols_at, symbols, optional_size = struct.unpack_from("<HHIIIH", image, pe + 4)
     optional = pe + 24
     magic = struct.unpack_from("<H", image, optional)[0]
-    directories = optional + {0x10B: 96, 0x20B: 112}[magic]
+    if magic not in (0x10B, 0x20B):
+        fail(f"{path} is neither PE32 nor PE32+")
+    directories = optional + (96 if magic == 0x10B else 112)
     table = optional + optional_size
     headers = [struct.unpack_from("<8sIIII", image, table + 40 * i) for i in range(sections)]
     if not symbols_at:
