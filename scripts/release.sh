@@ -4,7 +4,8 @@
 #   Kesterly-<version>-win64.zip  the same with the x86_64 program: where 32-bit programs cannot run
 # each with a .sha256 file beside it.  The programs are built with the i686 and x64 presets'
 # settings in build folders of their own (build/release/i686, build/release/x64), without tests.
-# Fails when a program imports a DLL that Windows does not ship.
+# Fails when a program imports a DLL outside the few that Windows loads from System32 only, or when
+# its load configuration does not restrict its imports to System32.
 #
 # The zips are reproducible: two runs on the same commit, in any folder and at any time, give
 # byte-identical zips (the programs carry no link time and no build paths, and the zips no file
@@ -33,6 +34,7 @@ package() {  # <preset> <tool prefix> <zip suffix>
   # keeps the header as the linker left it (--no-insert-timestamp).
   SOURCE_DATE_EPOCH=0 "$tools-strip" -o "$stage/kesterly.exe" "$build/kesterly.exe"
   bash tests/check-imports.sh "$tools-objdump" "$stage/kesterly.exe"
+  bash tests/check-load-config.sh "$tools-objdump" "$stage/kesterly.exe"
   mkdir -p "$stage/docs"
   cp README.md "$stage/"
   cp docs/main-window.png "$stage/docs/"  # the README shows it

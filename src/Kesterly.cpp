@@ -3,8 +3,26 @@
 #include "Unit2.h"
 #include "Unit3.h"
 
+namespace {
+
+// DLLs that Windows or the program load by name from here on come from System32 only: never from the
+// program's folder (a Downloads folder holds whatever else was downloaded) nor from the current one.
+// Windows 7 without update KB2533623 lacks SetDefaultDllDirectories; there the current folder at least
+// leaves the search.
+void LoadDllsFromSystem32Only()
+{
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const auto SetDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    if (!SetDefaultDllDirectories || !SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        SetDllDirectoryA("");
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    LoadDllsFromSystem32Only();
     TApplication Kesterly;
     try {
         Application->Initialize();

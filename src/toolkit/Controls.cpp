@@ -353,8 +353,10 @@ void TImage::DrawItem(const DRAWITEMSTRUCT& Item)
     HDC Source = CreateCompatibleDC(Item.hDC);
     HGDIOBJ Old = SelectObject(Source, Bitmap);
     const COLORREF Background = GetPixel(Source, 0, 0);
-    TransparentBlt(Item.hDC, Item.rcItem.left, Item.rcItem.top, Item.rcItem.right - Item.rcItem.left,
-                   Item.rcItem.bottom - Item.rcItem.top, Source, 0, 0, Info.bmWidth, Info.bmHeight, Background);
+    // gdi32's own export, which msimg32's TransparentBlt forwards to: msimg32 is no KnownDLL, so the
+    // loader would take a copy lying beside kesterly.exe.
+    GdiTransparentBlt(Item.hDC, Item.rcItem.left, Item.rcItem.top, Item.rcItem.right - Item.rcItem.left,
+                      Item.rcItem.bottom - Item.rcItem.top, Source, 0, 0, Info.bmWidth, Info.bmHeight, Background);
     SelectObject(Source, Old);
     DeleteDC(Source);
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 using namespace E2E;
@@ -79,12 +80,15 @@ protected:
         RegistryKeys::SetString(SettingsKey, "RARulesDir", RulesFolder);
     }
 
-    std::unique_ptr<KesterlyProcess> Start()
+    // This build's kesterly.exe.
+    static std::string Program()
     {
         char full[MAX_PATH];
         GetFullPathNameA((ExeFolder() + "..\\kesterly.exe").c_str(), MAX_PATH, full, nullptr);
-        return std::make_unique<KesterlyProcess>(full);
+        return full;
     }
+
+    std::unique_ptr<KesterlyProcess> Start() { return std::make_unique<KesterlyProcess>(Program()); }
 
     static const Strings& RedAlertEntries()
     {
@@ -318,7 +322,7 @@ TEST_F(EndToEnd, EachBuildRunsItsOwnProgramAndBothSaveWhereTheOtherFindsTheSetti
     const WORD expectedMachine = IMAGE_FILE_MACHINE_I386;
     const BOOL expectedWow64 = TRUE;
 #endif
-    const std::string image = ReadWholeFile(ExeFolder() + "..\\kesterly.exe");
+    const std::string image = ReadWholeFile(Program());
     ASSERT_GT(image.size(), 0x40u);
     const DWORD header = *reinterpret_cast<const DWORD*>(image.data() + 0x3c);
     ASSERT_LT(header + 6, image.size());
@@ -379,6 +383,65 @@ TEST_F(EndToEnd, GameRecordedOnlyInThe64BitViewIsFoundAndRunFromItsFolder)
     EXPECT_EQ(starts[0].CommandLine, "\"" + RA->Path() + "\"");
     EXPECT_EQ(starts[0].CurrentFolder, WithoutClosingBackslash(RAFolder));
     EXPECT_TRUE(TS->Records().empty());
+}
+
+// A text value of HKEY_CURRENT_USER, set while the object lives and put back afterwards.
+class UserSetting {
+public:
+    UserSetting(const char* key, const char* name, const char* value) : Key(key), Name(name)
+    {
+        Had = RegGetValueA(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, Old, &Size) == ERROR_SUCCESS;
+        RegSetKeyValueA(HKEY_CURRENT_USER, key, name, REG_SZ, value, static_cast<DWORD>(strlen(value) + 1));
+    }
+    ~UserSetting()
+    {
+        if (Had)
+            RegSetKeyValueA(HKEY_CURRENT_USER, Key, Name, REG_SZ, Old, Size);
+        else
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, Key, Name);
+    }
+    UserSetting(const UserSetting&) = delete;
+    UserSetting& operator=(const UserSetting&) = delete;
+
+private:
+    const char* Key;
+    const char* Name;
+    char Old[256] = "";
+    DWORD Size = sizeof Old;
+    bool Had = false;
+};
+
+// A DLL that lies beside the downloaded kesterly.exe never runs in it. Windows prefers a DLL in the
+// program's folder to its own, unless it is a KnownDLL; Wine does so for the DLLs that its
+// per-program overrides name "native,builtin". The stand-in msimg32.dll (e2e/PlantedDll.cpp) leaves
+// a file beside itself when it runs.
+TEST_F(EndToEnd, ADllBesideTheDownloadedProgramNeverRunsInIt)
+{
+    TempDir downloads;
+    const std::string program = downloads / "kesterly.exe";
+    const std::string planted = ExeFolder() + "planted\\msimg32.dll";
+    ASSERT_TRUE(CopyFileA(Program().c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(planted.c_str(), (downloads / "msimg32.dll").c_str(), FALSE));
+    InstallBothRedAlertRemembered();
+    {
+        UserSetting nativeFirst("Software\\Wine\\AppDefaults\\kesterly.exe\\DllOverrides", "msimg32", "native,builtin");
+        // Wine's own uxtheme.dll draws themed controls with msimg32, which it delay-loads through the
+        // search path the process started with, the program's folder first, whatever
+        // SetDefaultDllDirectories said since. That load is Wine's, not Kesterly's: no visual style.
+        UserSetting noTheme("Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager", "ThemeActive", "0");
+        KesterlyProcess app(program);
+        ASSERT_EQ(KesterlyProcess::ListItems(app.Control(IDC_RULESLIST)).size(), RedAlertEntries().size());
+        app.Click(app.Control(IDC_QUITBUTTON));
+        ASSERT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
+    }
+    EXPECT_FALSE(downloads.Exists("planted-dll-ran"));
+
+    // Loaded, the stand-in does leave its file, so the check above can fail.
+    ASSERT_TRUE(CopyFileA(planted.c_str(), (downloads / "standin.dll").c_str(), FALSE));
+    HMODULE standIn = LoadLibraryA((downloads / "standin.dll").c_str());
+    ASSERT_NE(standIn, nullptr);
+    FreeLibrary(standIn);
+    EXPECT_TRUE(downloads.Exists("planted-dll-ran"));
 }
 
 }  // namespace
