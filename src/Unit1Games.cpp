@@ -74,18 +74,17 @@ AnsiString TRulesForm::ReadInstallPath(const TInstallPlace& Place, REGSAM View)
     const AnsiString Path = Registry.ReadString(Place.PathValue);
     if (!Place.FileNameValue && Place.ProgramNames.empty())
         return Path;
-    AnsiString FileName = Place.FileNameValue ? Registry.ReadString(Place.FileNameValue) : AnsiString();
+    const AnsiString FileName = Place.FileNameValue ? Registry.ReadString(Place.FileNameValue) : AnsiString();
     if (Path.empty())
         return AnsiString();
     // The folder ends in exactly one backslash, however the installer wrote it.
     const AnsiString Folder = Path.substr(0, Path.find_last_not_of('\\') + 1) + "\\";
-    for (const char* Program : Place.ProgramNames) {
-        if (FileExists(Folder + Program)) {
-            FileName = Program;
-            break;
-        }
-    }
-    return FileName.empty() ? AnsiString() : Folder + FileName;
+    if (Place.FileNameValue)
+        return FileName.empty() ? AnsiString() : Folder + FileName;
+    for (const char* Program : Place.ProgramNames)
+        if (FileExists(Folder + Program))
+            return Folder + Program;
+    return AnsiString();
 }
 
 void TRulesForm::DetectGame(const TGameProfile& Game)
