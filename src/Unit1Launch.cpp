@@ -6,6 +6,12 @@
 #include "Classes.h"
 #include "Unit1.h"
 
+#include <shellapi.h>
+
+#ifndef ERROR_ELEVATION_REQUIRED
+#define ERROR_ELEVATION_REQUIRED 740L  // MSVC's winerror.h has it; MinGW-w64's lacks it
+#endif
+
 namespace {
 
 const char InstalledRules[] = "Rules.ini";
@@ -51,6 +57,70 @@ public:
 private:
     bool& Flag;
 };
+
+// shell32, loaded from System32 alone the first time a game needs it: imported, it and the DLLs it
+// pulls in would be loaded at every start, for a case that few players meet. Windows 7 without
+// update KB2533623 refuses LOAD_LIBRARY_SEARCH_SYSTEM32 (ERROR_INVALID_PARAMETER); there the full
+// System32 path is loaded, its own imports looked for in System32 first. It stays loaded: the shell
+// may leave work running in it after ShellExecuteEx returns.
+HMODULE Shell32()
+{
+    HMODULE Module = LoadLibraryExA("shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!Module && GetLastError() == ERROR_INVALID_PARAMETER) {
+        char Folder[MAX_PATH];
+        const UINT Length = GetSystemDirectoryA(Folder, MAX_PATH);
+        if (Length == 0 || Length >= MAX_PATH)
+            return nullptr;
+        Module = LoadLibraryExA((AnsiString(Folder) + "\\shell32.dll").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+    return Module;
+}
+
+// The error code for a failed ShellExecuteEx that left none: its older SE_ERR_ value. 2, 3, 5, 8
+// and 11 are the system's codes of the same meaning.
+DWORD ShellErrorCode(INT_PTR Result)
+{
+    switch (Result) {
+    case 0: return ERROR_OUTOFMEMORY;
+    case SE_ERR_SHARE: return ERROR_SHARING_VIOLATION;
+    case SE_ERR_ASSOCINCOMPLETE:
+    case SE_ERR_NOASSOC: return ERROR_NO_ASSOCIATION;
+    case SE_ERR_DDETIMEOUT:
+    case SE_ERR_DDEFAIL:
+    case SE_ERR_DDEBUSY: return ERROR_DDE_FAIL;
+    case SE_ERR_DLLNOTFOUND: return ERROR_DLL_NOT_FOUND;
+    default: return static_cast<DWORD>(Result);
+    }
+}
+
+// Starts Program in Folder as Explorer does on a double-click, through the consent prompt for a
+// program that must run as administrator. Returns 0, or the code of the failure: 1223
+// (ERROR_CANCELLED) when the player declines the prompt.
+DWORD StartAsTheShellDoes(const AnsiString& Program, const AnsiString& Folder)
+{
+    using ShellExecuteExFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
+    const HMODULE Module = Shell32();
+    const auto Execute = Module ? reinterpret_cast<ShellExecuteExFunction>(reinterpret_cast<void (*)()>(
+                                      GetProcAddress(Module, "ShellExecuteExA")))
+                                : nullptr;
+    if (!Execute)
+        return GetLastError();
+    SHELLEXECUTEINFOA Info = {};
+    Info.cbSize = sizeof(Info);
+    // No box of the shell's own: the failure is shown as every other failure to start is.
+    Info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    Info.lpFile = Program.c_str();
+    Info.lpDirectory = Folder.c_str();
+    Info.nShow = SW_SHOWNORMAL;
+    SetLastError(ERROR_SUCCESS);
+    if (!Execute(&Info)) {
+        const DWORD Code = GetLastError();
+        return Code != ERROR_SUCCESS ? Code : ShellErrorCode(reinterpret_cast<INT_PTR>(Info.hInstApp));
+    }
+    if (Info.hProcess)
+        CloseHandle(Info.hProcess);
+    return ERROR_SUCCESS;
+}
 
 }  // namespace
 
@@ -169,7 +239,13 @@ void TRulesForm::StartGame()
     PROCESS_INFORMATION Process = {};
     if (!CreateProcessA(nullptr, Writable.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, GameDir.c_str(),
                         &StartupInfo, &Process)) {
-        ShowSystemError(GetLastError());
+        DWORD Code = GetLastError();
+        // A program set to run as administrator, or whose manifest asks for it: Kesterly, not
+        // elevated itself, may not create it, and starts it as a double-click would.
+        if (Code == ERROR_ELEVATION_REQUIRED)
+            Code = StartAsTheShellDoes(GameDir + GameExe, GameDir);
+        if (Code != ERROR_SUCCESS)
+            ShowSystemError(Code);
         return;
     }
     CloseHandle(Process.hThread);

@@ -297,6 +297,81 @@ protected:
 TEST_F(MissingExecutable, OnTheTiberianSunTab) { RunAndExpectReport(0, "Tiberian SUN", gameFolder); }
 TEST_F(MissingExecutable, OnTheRedAlertTab) { RunAndExpectReport(1, "Red Alert", raFolder); }
 
+// A game that must run as administrator: Wine starts one without asking, so the program's own
+// CreateProcessA is made to fail with the code Windows gives a program that is not elevated.
+class FailingCreateProcess {
+public:
+    explicit FailingCreateProcess(DWORD code) { Code = code, Calls = 0; }
+    static inline DWORD Code = 0;
+    static inline int Calls = 0;
+
+private:
+    static BOOL WINAPI Fail(LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCSTR,
+                            LPSTARTUPINFOA, LPPROCESS_INFORMATION)
+    {
+        ++Calls;
+        SetLastError(Code);
+        return FALSE;
+    }
+    ImportPatch patch{"kernel32.dll", "CreateProcessA", reinterpret_cast<const void*>(&Fail)};
+};
+
+constexpr DWORD ElevationRequired = 740;
+
+// Run and Run no Rules alike: the shell starts the game by its path, from its folder; no box.
+TEST_F(Launch, AGameThatMustRunAsAdministratorIsStartedAsADoubleClickStartsIt)
+{
+    dir.Write("Rules\\Veteran.ini", RulesText("Tiberian Sun Veteran", 300));
+    for (const bool withRules : {true, false}) {
+        SCOPED_TRACE(withRules);
+        Open();
+        {
+            FailingCreateProcess elevationRequired(ElevationRequired);
+            withRules ? Run() : RunNoRules();
+            EXPECT_EQ(FailingCreateProcess::Calls, 1);
+        }
+        const std::vector<TStubRecord> starts = game.WaitForRecords(withRules ? 1 : 2);
+        ASSERT_EQ(starts.size(), withRules ? 1u : 2u);
+        EXPECT_EQ(Unquoted(starts.back().CommandLine), game.Path());
+        EXPECT_EQ(starts.back().CurrentFolder + "\\", gameFolder);
+        EXPECT_EQ(starts.back().RulesExists, withRules);
+        EXPECT_TRUE(boxes.Boxes().empty());
+        ExpectSavedAndEnded();
+    }
+    Sleep(300);
+    EXPECT_EQ(game.Records().size(), 2u);
+}
+
+TEST_F(Launch, WhenTheShellCannotStartTheGameEitherItsCodeIsShownOnce)
+{
+    registry.SetString(TSKey, "InstallPath", gameFolder + "Missing.exe");
+    dir.Write("Rules\\Veteran.ini", RulesText("Tiberian Sun Veteran", 300));
+    Open();
+    {
+        FailingCreateProcess elevationRequired(ElevationRequired);
+        Run();
+    }
+    ExpectOneSystemError("Tiberian SUN", ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ReadWholeFile(gameFolder + "Rules.ini").size(), 300u);
+    ExpectSavedAndEnded();
+}
+
+TEST_F(Launch, AnyOtherFailureToCreateTheProcessIsShownAtOnceWithoutTheShell)
+{
+    for (const DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_BAD_EXE_FORMAT}) {
+        SCOPED_TRACE(code);
+        boxes.Clear();
+        Open();
+        {
+            FailingCreateProcess failing(code);
+            RunNoRules();
+        }
+        ExpectOneSystemError("Tiberian SUN", code);
+        ExpectSavedAndEnded();
+    }
+    EXPECT_TRUE(game.WaitForRecords(1, 700).empty());  // the game was there to be started
+}
+
 TEST_F(Launch, RunNoRulesRemovesRulesIniAndStartsTheGame)
 {
     dir.Write("Westwood\\Tiberian Sun\\Rules.ini", "old\r\n");

@@ -201,4 +201,23 @@ private:
     std::string FPath;
 };
 
+// While the object lives, this test program's calls of dll!function go to `replacement`: the import
+// address table entries of the program itself are rewritten, and restored afterwards. The program's
+// code, linked statically into it, calls through them; the system's DLLs do not.
+class ImportPatch {
+public:
+    ImportPatch(const std::string& dll, const std::string& function, const void* replacement);
+    ~ImportPatch();
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+
+private:
+    static void Write(void** address, void* value);
+    struct TSlot {
+        void** Address;
+        void* Original;
+    };
+    std::vector<TSlot> FSlots;
+};
+
 }  // namespace TestSupport
