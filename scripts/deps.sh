@@ -3,6 +3,8 @@
 # 32-bit Wine (wine32:i386, with the i386 architecture enabled), which runs the shipped 32-bit
 # program, and where it cannot run natively or KESTERLY_I686=emulated asks for it, debootstrap for
 # the emulated one (scripts/emu32.sh).  Quick when everything is present: only dpkg is asked.
+#   bash scripts/deps.sh            what the build, the tests and the sandbox need
+#   bash scripts/deps.sh --release  and the players' guide's renderer, which only the release needs
 set -euo pipefail
 
 packages=(
@@ -10,6 +12,7 @@ packages=(
   wine wine64 fonts-wine xvfb xauth imagemagick
   googletest cmake ninja-build clang libclang-rt-14-dev libx11-dev python3
 )
+[[ ${1:-} != --release ]] || packages+=(cmark-gfm)
 # Debian's 32-bit Wine only where it can work: on amd64 (it comes from the i386 architecture) and
 # where the kernel executes 32-bit programs.  Some virtual machines' kernels refuse them ("Exec
 # format error"), and there an installed wine32 would only make Debian's `wine` fail for every
