@@ -330,6 +330,76 @@ TEST_F(Installed, AcceleratorsOpenTheirDialogs)
     EXPECT_TRUE(Boxes.Boxes().empty());
 }
 
+// A control of the main window that outlives it, and records each notification handed to it once
+// the window's destruction has begun (~TRulesForm clears RulesForm): such a notification would run
+// on a destroyed control.
+struct TLateWatcher : TWinControl {
+    std::vector<WORD> Late;
+    void Command(WORD Code) override
+    {
+        if (!RulesForm)
+            Late.push_back(Code);
+    }
+};
+
+// The main window with one more control, a child window made here and bound to Watcher.
+class TWatchedRulesForm : public TRulesForm {
+public:
+    static inline TLateWatcher* Watcher = nullptr;
+    static inline bool WindowLeftAtDestruction = false;  // whether its window outlived the form's start of destruction
+
+    void AddWatched(const char* ClassName, DWORD Style)
+    {
+        CreateWindowExA(WS_EX_CLIENTEDGE, ClassName, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | Style, 24, 250, 200, 40,
+                        Handle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(WatchedId)), nullptr, nullptr);
+        Bind(*Watcher, WatchedId);
+    }
+    ~TWatchedRulesForm() override { WindowLeftAtDestruction = IsWindow(Watcher->Handle) != FALSE; }
+
+private:
+    static const int WatchedId = 4000;
+};
+
+struct TQuitCase {
+    const char* Name;
+    const char* FocusClass;  // the control left with the focus: a folder box or a list
+    DWORD Style;
+    bool CloseBox;  // else Alt+Q, which leaves the focus where it is
+};
+void PrintTo(const TQuitCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class QuitWithFocus : public Installed, public testing::WithParamInterface<TQuitCase> {};
+
+TEST_P(QuitWithFocus, HandsNothingToTheControlsOfADestroyedWindow)
+{
+    TLateWatcher Watcher;
+    TWatchedRulesForm::Watcher = &Watcher;
+    TWatchedRulesForm::WindowLeftAtDestruction = true;
+    {
+        KesterlyApp App(KesterlyApp::MainForm<TWatchedRulesForm>);
+        static_cast<TWatchedRulesForm&>(App.Form()).AddWatched(GetParam().FocusClass, GetParam().Style);
+        App.Start();
+        App.Focus(Watcher);
+        ASSERT_EQ(GetFocus(), Watcher.Handle);
+        if (GetParam().CloseBox)
+            PostMessageA(App.Form().Handle, WM_SYSCOMMAND, SC_CLOSE, 0);
+        else
+            PostMessageA(Watcher.Handle, WM_SYSCHAR, 'q', 1 | (1u << 29));
+        App.Pump();
+        ASSERT_TRUE(App.Terminated());
+    }
+    EXPECT_EQ(Watcher.Late, std::vector<WORD>{});
+    // Gone before the form's members, the fonts and glyphs that the controls use among them.
+    EXPECT_FALSE(TWatchedRulesForm::WindowLeftAtDestruction);
+}
+
+INSTANTIATE_TEST_SUITE_P(MainWindow, QuitWithFocus,
+                         testing::Values(TQuitCase{"FolderBoxAltQ", "EDIT", ES_AUTOHSCROLL, false},
+                                         TQuitCase{"FolderBoxCloseBox", "EDIT", ES_AUTOHSCROLL, true},
+                                         TQuitCase{"ListAltQ", "LISTBOX", LBS_NOTIFY, false},
+                                         TQuitCase{"ListCloseBox", "LISTBOX", LBS_NOTIFY, true}),
+                         [](const testing::TestParamInfo<TQuitCase>& Info) { return std::string(Info.param.Name); });
+
 // How the About box is closed, and the result it ends with.
 struct TAboutClose {
     const char* Name;
