@@ -400,6 +400,35 @@ INSTANTIATE_TEST_SUITE_P(MainWindow, QuitWithFocus,
                                          TQuitCase{"ListCloseBox", "LISTBOX", LBS_NOTIFY, true}),
                          [](const testing::TestParamInfo<TQuitCase>& Info) { return std::string(Info.param.Name); });
 
+// A control whose colours cannot be had once Failing is set: its CtlColor throws.
+struct TFailingColours : TLateWatcher {
+    bool Failing = false;
+    HBRUSH CtlColor(HDC Dc) override
+    {
+        if (Failing)
+            throw Exception("No colours today.");
+        return TLateWatcher::CtlColor(Dc);
+    }
+};
+
+// The colour messages' answer is the brush itself: after an exception it is the system's default brush.
+TEST_F(Installed, AFailingColourHandlerIsShownAndPaintsWithTheDefaultBrush)
+{
+    TFailingColours Failing;
+    TWatchedRulesForm::Watcher = &Failing;
+    KesterlyApp App(KesterlyApp::MainForm<TWatchedRulesForm>);
+    static_cast<TWatchedRulesForm&>(App.Form()).AddWatched("EDIT", 0);
+    App.Start();
+    Failing.Failing = true;
+    HDC Dc = GetDC(Failing.Handle);
+    const LRESULT Brush = SendMessageA(App.Form().Handle, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(Dc),
+                                       reinterpret_cast<LPARAM>(Failing.Handle));
+    ReleaseDC(Failing.Handle, Dc);
+    EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(Brush)), static_cast<DWORD>(OBJ_BRUSH)) << Brush;
+    ASSERT_EQ(Boxes.Boxes().size(), 1u);
+    EXPECT_EQ(Boxes.Boxes()[0].Text, "No colours today.");
+}
+
 // How the About box is closed, and the result it ends with.
 struct TAboutClose {
     const char* Name;

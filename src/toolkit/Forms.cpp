@@ -185,6 +185,10 @@ INT_PTR CALLBACK TForm::DialogProc(HWND Window, UINT Message, WPARAM WParam, LPA
     } catch (const std::exception& E) {
         Application->ShowException(Exception(E.what()));
     }
+    // The colour messages take the brush itself as the answer, where FALSE leaves the default one;
+    // every other message takes its result from DWLP_MSGRESULT.
+    if (Message >= WM_CTLCOLORMSGBOX && Message <= WM_CTLCOLORSTATIC)
+        return FALSE;
     SetWindowLongPtrA(Window, DWLP_MSGRESULT, 0);
     return TRUE;
 }
