@@ -294,6 +294,24 @@ TEST_F(RulesTest, FoldersHiddenAndSystemFilesAreNotListed)
     EXPECT_EQ(Lists(), Want);
 }
 
+// The system's search matches "*.ini" against the names' short aliases too ("VETERA~1.INI").
+TEST_F(RulesTest, OnlyNamesEndingInIniAreListedNotBackupsFoundThroughTheirAliases)
+{
+    const std::string Folder = Temp.Folder("Rules");
+    const std::string Rules = Ini("Name=Tiberian Sun\r\nCrateMinimum=1\r\n");
+    for (const char* Name : {"real.ini", "Veteran.ini", "UPPER.INI", "Veteran.ini~", "old.ini_old", "foo.inix"})
+        Temp.Write(std::string("Rules\\") + Name, Rules);
+    Start(RATab, Folder);
+    Entries Want;
+    for (const std::string& Name : SystemListing(Folder))
+        if (Name == "real.ini" || Name == "Veteran.ini" || Name == "UPPER.INI")
+            Want.push_back({Name.substr(0, Name.size() - 4), Name});
+    ASSERT_EQ(Want.size(), 3u);
+    EXPECT_EQ(Lists(), Want);
+    App->ClickTab(TSTab);
+    EXPECT_EQ(Lists(), Want);
+}
+
 TEST_F(RulesTest, FolderWithoutRulesOrMissingGivesEmptyListsAndNoMessage)
 {
     const std::string Empty = Temp.Folder("Empty");
