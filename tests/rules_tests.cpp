@@ -676,8 +676,9 @@ TEST_F(RulesTest, FolderNearMaxPathGivesWhatTheListingGives)
         const bool Readable = Opened != INVALID_HANDLE_VALUE;
         if (Readable)
             CloseHandle(Opened);
-        if (Length + 5 < MAX_PATH)
+        if (Length + 5 < MAX_PATH) {
             EXPECT_TRUE(Listed && Readable) << Length;
+        }
         EXPECT_EQ(Lists(), Listed && Readable ? (Entries{{"r", "r.ini"}}) : Entries{})
             << Length << (Listed ? ": listed" : ": not listed") << (Readable ? ", readable" : ", unreadable");
         // TempDir's clean-up works on short paths only.
