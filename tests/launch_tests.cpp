@@ -535,7 +535,7 @@ protected:
     {
         Names kept;
         for (const std::string& name : FileNames(gameFolder))
-            if (name.rfind("Rules (kept ", 0) == 0)
+            if (name.rfind("Rules (kept ", 0) == 0 && name.compare(name.size() - 4, 4, ".ini") == 0)
                 kept.push_back(name);
         return kept;
     }
@@ -607,6 +607,7 @@ TEST_F(KeptCopy, NoneWhenRulesIniStandsElsewhereOrIsMissing)
             dir.Write("Westwood\\Tiberian Sun\\Rules (kept 2020-01-01 10.00.00) (2).ini", tuned);
         },
     };
+
     for (size_t reason = 0; reason < std::size(reasons); ++reason) {
         SCOPED_TRACE(reason);
         reasons[reason]();
@@ -618,6 +619,20 @@ TEST_F(KeptCopy, NoneWhenRulesIniStandsElsewhereOrIsMissing)
         EXPECT_EQ(Kept().size(), earlier);
         EXPECT_TRUE(boxes.Boxes().empty());
     }
+}
+
+// The system's search also matches a pattern against short aliases, through which "*.ini" finds
+// "Tuned.ini~": an editor's backup or a renamed copy is no rules file and vouches for nothing.
+TEST_F(KeptCopy, OneWhenTheBytesStandOnlyInFilesNotEndingInIni)
+{
+    dir.Write("Westwood\\Tiberian Sun\\Rules.ini", tuned);
+    for (const char* name : {"Tuned.ini~", "Tuned.ini_old", "Tuned.inix"})
+        dir.Write(std::string("Rules\\") + name, tuned);
+    dir.Write("Westwood\\Tiberian Sun\\Rules (kept 2020-01-01 10.00.00).ini~", tuned);
+    Open();
+    RunNoRules();
+    ExpectOneKept(tuned);
+    EXPECT_FALSE(OneStart().RulesExists);
 }
 
 TEST_F(KeptCopy, ATakenNameGetsTheNextFreeVariant)

@@ -294,6 +294,24 @@ TEST_F(RulesTest, FoldersHiddenAndSystemFilesAreNotListed)
     EXPECT_EQ(Lists(), Want);
 }
 
+// The system's search matches "*.ini" against the names' short aliases too ("VETERA~1.INI").
+TEST_F(RulesTest, OnlyNamesEndingInIniAreListedNotBackupsFoundThroughTheirAliases)
+{
+    const std::string Folder = Temp.Folder("Rules");
+    const std::string Rules = Ini("Name=Tiberian Sun\r\nCrateMinimum=1\r\n");
+    for (const char* Name : {"real.ini", "Veteran.ini", "UPPER.INI", "Veteran.ini~", "old.ini_old", "foo.inix"})
+        Temp.Write(std::string("Rules\\") + Name, Rules);
+    Start(RATab, Folder);
+    Entries Want;
+    for (const std::string& Name : SystemListing(Folder))
+        if (Name == "real.ini" || Name == "Veteran.ini" || Name == "UPPER.INI")
+            Want.push_back({Name.substr(0, Name.size() - 4), Name});
+    ASSERT_EQ(Want.size(), 3u);
+    EXPECT_EQ(Lists(), Want);
+    App->ClickTab(TSTab);
+    EXPECT_EQ(Lists(), Want);
+}
+
 TEST_F(RulesTest, FolderWithoutRulesOrMissingGivesEmptyListsAndNoMessage)
 {
     const std::string Empty = Temp.Folder("Empty");
@@ -651,17 +669,18 @@ TEST_F(RulesTest, FolderNearMaxPathGivesWhatTheListingGives)
         App->Probe().Activated() = 1;
         Form().RulesDir.SetText(Folder);
         EXPECT_EQ(CurrentFolder(), Folder);
-        const Entries Found = Lists();
-        const size_t Listed = SystemListing(Folder).size();
-        if (Listed == 0) {
-            EXPECT_EQ(Found, Entries{}) << Length;
-        } else if (Length + 5 < MAX_PATH) {
-            EXPECT_EQ(Found, (Entries{{"r", "r.ini"}})) << Length;
-        } else {
-            EXPECT_LE(Found.size(), 1u) << Length;
+        // Listed exactly when the system lists the file and opens it by its full path; within MAX_PATH it does.
+        const bool Listed = SystemListing(Folder) == std::vector<std::string>{"r.ini"};
+        HANDLE Opened = CreateFileA((Folder + "r.ini").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    0, nullptr);
+        const bool Readable = Opened != INVALID_HANDLE_VALUE;
+        if (Readable)
+            CloseHandle(Opened);
+        if (Length + 5 < MAX_PATH) {
+            EXPECT_TRUE(Listed && Readable) << Length;
         }
-        std::printf("  folder of %zu characters: %zu listed by the system, %zu by the scan\n", Length, Listed,
-                    Found.size());
+        EXPECT_EQ(Lists(), Listed && Readable ? (Entries{{"r", "r.ini"}}) : Entries{})
+            << Length << (Listed ? ": listed" : ": not listed") << (Readable ? ", readable" : ", unreadable");
         // TempDir's clean-up works on short paths only.
         DeleteFileW(File.c_str());
         for (auto Level = Levels.rbegin(); Level != Levels.rend(); ++Level)

@@ -12,6 +12,7 @@
 #include "Classes.h"
 #include "TestSupport.h"
 #include "resource.h"
+#include "version.h"
 
 using namespace TestSupport;
 
@@ -240,9 +241,26 @@ TEST_P(Caption, CarriesTheAboutBoxVersion)
 }
 
 INSTANTIATE_TEST_SUITE_P(MainWindow, Caption,
-                         testing::Values(TCaptionCase{"AsDesigned", nullptr, "Kesterly (Version 2.1.4)"},
+                         testing::Values(TCaptionCase{"AsDesigned", nullptr, "Kesterly (" KESTERLY_VERSION_LABEL ")"},
                                          TCaptionCase{"Changed", "Version 3.0 beta", "Kesterly (Version 3.0 beta)"}),
                          [](const testing::TestParamInfo<TCaptionCase>& Info) { return std::string(Info.param.Name); });
+
+// The version record (here, of this test program, which carries the program's resources) and the About
+// box's label give the same version.
+TEST(Version, TheRecordAndTheAboutLabelAgree)
+{
+    HRSRC Found = FindResourceA(nullptr, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));  // RT_VERSION
+    ASSERT_NE(Found, nullptr);
+    // VS_VERSIONINFO: three WORDs and L"VS_VERSION_INFO", then, 32-bit aligned, the fixed part.
+    const auto* Fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(
+        static_cast<const char*>(LockResource(LoadResource(nullptr, Found))) + 40);
+    ASSERT_EQ(Fixed->dwSignature, 0xFEEF04BDu);
+    MessageBoxWatcher Boxes;
+    KesterlyApp App;
+    EXPECT_EQ(AboutForm->Version.Caption(), "Version " + std::to_string(HIWORD(Fixed->dwFileVersionMS)) + "." +
+                                                std::to_string(LOWORD(Fixed->dwFileVersionMS)) + "." +
+                                                std::to_string(HIWORD(Fixed->dwFileVersionLS)));
+}
 
 // Enter clicks Run when it is enabled, else Run no Rules: seen in what the started game finds.
 struct TEnterCase {
@@ -328,6 +346,105 @@ TEST_F(Installed, AcceleratorsOpenTheirDialogs)
     PressAltOn(App, Form.RulesList, 'q');
     EXPECT_TRUE(App.Terminated());
     EXPECT_TRUE(Boxes.Boxes().empty());
+}
+
+// A control of the main window that outlives it, and records each notification handed to it once
+// the window's destruction has begun (~TRulesForm clears RulesForm): such a notification would run
+// on a destroyed control.
+struct TLateWatcher : TWinControl {
+    std::vector<WORD> Late;
+    void Command(WORD Code) override
+    {
+        if (!RulesForm)
+            Late.push_back(Code);
+    }
+};
+
+// The main window with one more control, a child window made here and bound to Watcher.
+class TWatchedRulesForm : public TRulesForm {
+public:
+    static inline TLateWatcher* Watcher = nullptr;
+    static inline bool WindowLeftAtDestruction = false;  // whether its window outlived the form's start of destruction
+
+    void AddWatched(const char* ClassName, DWORD Style)
+    {
+        CreateWindowExA(WS_EX_CLIENTEDGE, ClassName, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | Style, 24, 250, 200, 40,
+                        Handle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(WatchedId)), nullptr, nullptr);
+        Bind(*Watcher, WatchedId);
+    }
+    ~TWatchedRulesForm() override { WindowLeftAtDestruction = IsWindow(Watcher->Handle) != FALSE; }
+
+private:
+    static const int WatchedId = 4000;
+};
+
+struct TQuitCase {
+    const char* Name;
+    const char* FocusClass;  // the control left with the focus: a folder box or a list
+    DWORD Style;
+    bool CloseBox;  // else Alt+Q, which leaves the focus where it is
+};
+void PrintTo(const TQuitCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class QuitWithFocus : public Installed, public testing::WithParamInterface<TQuitCase> {};
+
+TEST_P(QuitWithFocus, HandsNothingToTheControlsOfADestroyedWindow)
+{
+    TLateWatcher Watcher;
+    TWatchedRulesForm::Watcher = &Watcher;
+    TWatchedRulesForm::WindowLeftAtDestruction = true;
+    {
+        KesterlyApp App(KesterlyApp::MainForm<TWatchedRulesForm>);
+        static_cast<TWatchedRulesForm&>(App.Form()).AddWatched(GetParam().FocusClass, GetParam().Style);
+        App.Start();
+        App.Focus(Watcher);
+        ASSERT_EQ(GetFocus(), Watcher.Handle);
+        if (GetParam().CloseBox)
+            PostMessageA(App.Form().Handle, WM_SYSCOMMAND, SC_CLOSE, 0);
+        else
+            PostMessageA(Watcher.Handle, WM_SYSCHAR, 'q', 1 | (1u << 29));
+        App.Pump();
+        ASSERT_TRUE(App.Terminated());
+    }
+    EXPECT_EQ(Watcher.Late, std::vector<WORD>{});
+    // Gone before the form's members, the fonts and glyphs that the controls use among them.
+    EXPECT_FALSE(TWatchedRulesForm::WindowLeftAtDestruction);
+}
+
+INSTANTIATE_TEST_SUITE_P(MainWindow, QuitWithFocus,
+                         testing::Values(TQuitCase{"FolderBoxAltQ", "EDIT", ES_AUTOHSCROLL, false},
+                                         TQuitCase{"FolderBoxCloseBox", "EDIT", ES_AUTOHSCROLL, true},
+                                         TQuitCase{"ListAltQ", "LISTBOX", LBS_NOTIFY, false},
+                                         TQuitCase{"ListCloseBox", "LISTBOX", LBS_NOTIFY, true}),
+                         [](const testing::TestParamInfo<TQuitCase>& Info) { return std::string(Info.param.Name); });
+
+// A control whose colours cannot be had once Failing is set: its CtlColor throws.
+struct TFailingColours : TLateWatcher {
+    bool Failing = false;
+    HBRUSH CtlColor(HDC Dc) override
+    {
+        if (Failing)
+            throw Exception("No colours today.");
+        return TLateWatcher::CtlColor(Dc);
+    }
+};
+
+// The colour messages' answer is the brush itself: after an exception it is the system's default brush.
+TEST_F(Installed, AFailingColourHandlerIsShownAndPaintsWithTheDefaultBrush)
+{
+    TFailingColours Failing;
+    TWatchedRulesForm::Watcher = &Failing;
+    KesterlyApp App(KesterlyApp::MainForm<TWatchedRulesForm>);
+    static_cast<TWatchedRulesForm&>(App.Form()).AddWatched("EDIT", 0);
+    App.Start();
+    Failing.Failing = true;
+    HDC Dc = GetDC(Failing.Handle);
+    const LRESULT Brush = SendMessageA(App.Form().Handle, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(Dc),
+                                       reinterpret_cast<LPARAM>(Failing.Handle));
+    ReleaseDC(Failing.Handle, Dc);
+    EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(Brush)), static_cast<DWORD>(OBJ_BRUSH)) << Brush;
+    ASSERT_EQ(Boxes.Boxes().size(), 1u);
+    EXPECT_EQ(Boxes.Boxes()[0].Text, "No colours today.");
 }
 
 // How the About box is closed, and the result it ends with.

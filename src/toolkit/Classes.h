@@ -75,7 +75,7 @@ private:
 
 // Whether two open files hold the same bytes, from their first byte to their last, wherever they
 // were positioned; afterwards they are positioned anywhere. Files of different sizes are not read;
-// others are read only up to the first difference found, their last 64 KB first.
+// others are read only up to the first difference found, their last 4 KB first.
 bool SameContent(TFileStream& File1, TFileStream& File2);
 
 // Whether two names lead to one and the same file (the same volume and file index), however

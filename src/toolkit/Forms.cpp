@@ -17,12 +17,22 @@ TForm::TForm(int TemplateId)
 
 TForm::~TForm()
 {
-    if (Handle)
-        DestroyWindow(Handle);
+    DestroyHandle();
     if (BigIcon)
         DestroyIcon(BigIcon);
     if (SmallIcon)
         DestroyIcon(SmallIcon);
+}
+
+void TForm::DestroyHandle()
+{
+    if (!Handle)
+        return;
+    // Destroying a window that holds the focus notifies the form (EN_KILLFOCUS, LBN_KILLFOCUS...): from
+    // here on the dialog procedure hands nothing to the controls.
+    SetWindowLongPtrA(Handle, DWLP_USER, 0);
+    DestroyWindow(Handle);
+    Handle = nullptr;
 }
 
 void TForm::Bind(TWinControl& Control, int Id)
@@ -175,6 +185,10 @@ INT_PTR CALLBACK TForm::DialogProc(HWND Window, UINT Message, WPARAM WParam, LPA
     } catch (const std::exception& E) {
         Application->ShowException(Exception(E.what()));
     }
+    // The colour messages take the brush itself as the answer, where FALSE leaves the default one;
+    // every other message takes its result from DWLP_MSGRESULT.
+    if (Message >= WM_CTLCOLORMSGBOX && Message <= WM_CTLCOLORSTATIC)
+        return FALSE;
     SetWindowLongPtrA(Window, DWLP_MSGRESULT, 0);
     return TRUE;
 }
@@ -242,8 +256,12 @@ TApplication::TApplication()
 
 TApplication::~TApplication()
 {
-    for (auto Form = Forms.rbegin(); Form != Forms.rend(); ++Form)
+    // Each window goes before its form's destructors run, while the controls and the fonts and
+    // glyphs they show still live.
+    for (auto Form = Forms.rbegin(); Form != Forms.rend(); ++Form) {
+        (*Form)->DestroyHandle();
         delete *Form;
+    }
     if (Application == this)
         Application = nullptr;
 }

@@ -15,7 +15,7 @@ using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 class TForm : public TObject {
 public:
     explicit TForm(int TemplateId);
-    ~TForm() override;
+    ~TForm() override;  // destroys the window unless DestroyHandle did
     TForm(const TForm&) = delete;
     TForm& operator=(const TForm&) = delete;
 
@@ -39,6 +39,11 @@ public:
     // from another program or from a message box.
     TNotifyEvent OnActivate;
     TCloseEvent OnClose;
+
+    // Destroys the window and its controls' windows, dispatching nothing to the controls on the way.
+    // The application calls it before it deletes a form, since the derived form's controls, fonts
+    // and glyphs are destroyed before ~TForm runs.
+    void DestroyHandle();
 
     TWinControl* FindControl(int Id) const;
     // Marks the first enabled default button as the dialog's default (its thick border).

@@ -52,6 +52,23 @@ AnsiString DateTimeStamp(const TDateTime& Time)
     return Text;
 }
 
+namespace {
+
+// Whether Name matches Mask, where * stands for any run of characters and every other character
+// stands for itself, in any letter case.
+bool MatchesMask(const char* Name, const char* Mask)
+{
+    if (*Mask == '*')
+        return MatchesMask(Name, Mask + 1) || (*Name && MatchesMask(Name + 1, Mask));
+    if (!*Mask || !*Name)
+        return !*Mask && !*Name;
+    char Pair[2] = {*Name, *Mask};
+    CharUpperBuffA(Pair, 2);
+    return Pair[0] == Pair[1] && MatchesMask(Name + 1, Mask + 1);
+}
+
+}  // namespace
+
 void ForEachPlainFile(const AnsiString& Pattern, const std::function<bool(const TFoundFile&)>& Visit)
 {
     _finddatai64_t Found;
@@ -66,9 +83,13 @@ void ForEachPlainFile(const AnsiString& Pattern, const std::function<bool(const 
     } Search{_findfirsti64(Pattern.c_str(), &Found)};
     if (Search.Handle == -1)
         return;
+    // The system also matches the pattern against a name's short (8.3) alias, through which
+    // "*.ini" finds "Veteran.ini~" and "old.ini_old" ("VETERA~1.INI"): only a name that matches
+    // it itself counts.
+    const char* Mask = Pattern.c_str() + Pattern.find_last_of("\\/:") + 1;
     do {
         // The runtime's search also returns folders, hidden and system files.
-        if (Found.attrib & (_A_SUBDIR | _A_HIDDEN | _A_SYSTEM))
+        if ((Found.attrib & (_A_SUBDIR | _A_HIDDEN | _A_SYSTEM)) || !MatchesMask(Found.name, Mask))
             continue;
         if (!Visit({Found.name, Found.size}))
             return;

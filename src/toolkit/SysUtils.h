@@ -43,7 +43,8 @@ struct TFoundFile {
     long long Size;
 };
 
-// Calls Visit for each plain file (no folder, hidden or system file) that matches Pattern, such as
-// "C:\Rules\*.ini", in the order the runtime's directory search gives them, until Visit returns false.
+// Calls Visit for each plain file (no folder, hidden or system file) whose own name matches Pattern,
+// such as "C:\Rules\*.ini" (* stands for any run of characters, letter case aside), in the order the
+// runtime's directory search gives them, until Visit returns false.
 // A folder that cannot be searched has no files.
 void ForEachPlainFile(const AnsiString& Pattern, const std::function<bool(const TFoundFile&)>& Visit);

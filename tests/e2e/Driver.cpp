@@ -155,13 +155,11 @@ void RegistryKeys::Delete(const std::string& key, REGSAM view)
 
 // KesterlyProcess
 
-const char KesterlyProcess::MainCaption[] = "Kesterly (Version 2.1.4)";
-
 namespace {
 
 struct DialogSearch {
     DWORD ProcessId;
-    std::string Caption;
+    std::function<bool(HWND)> Wanted;
     HWND Found;
 };
 
@@ -174,7 +172,7 @@ BOOL CALLBACK FindDialogWindow(HWND window, LPARAM parameter)
     GetClassNameA(window, className, sizeof(className));
     if (owner != search.ProcessId || std::string(className) != "#32770" || !IsWindowVisible(window))
         return TRUE;
-    if (KesterlyProcess::Text(window) != search.Caption)
+    if (!search.Wanted(window))
         return TRUE;
     search.Found = window;
     return FALSE;
@@ -214,8 +212,17 @@ KesterlyProcess::KesterlyProcess(const std::string& exePath, StartMode mode)
 
 HWND KesterlyProcess::FindMainWindow()
 {
-    if (!FMain && (FMain = FindDialog(MainCaption)) != nullptr)
-        FThread = GetWindowThreadProcessId(FMain, nullptr);
+    DialogSearch search{FId, [](HWND window) {
+                            HWND tabs = GetDlgItem(window, IDC_GAMETAB);
+                            return tabs && (SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0) > 0 ||
+                                            IsWindowVisible(GetDlgItem(window, IDC_NOTFOUND)));
+                        },
+                        nullptr};
+    if (!FMain) {
+        EnumWindows(FindDialogWindow, reinterpret_cast<LPARAM>(&search));
+        if ((FMain = search.Found) != nullptr)
+            FThread = GetWindowThreadProcessId(FMain, nullptr);
+    }
     return FMain;
 }
 
@@ -230,7 +237,7 @@ KesterlyProcess::~KesterlyProcess()
 
 HWND KesterlyProcess::FindDialog(const std::string& caption) const
 {
-    DialogSearch search{FId, caption, nullptr};
+    DialogSearch search{FId, [&caption](HWND window) { return KesterlyProcess::Text(window) == caption; }, nullptr};
     EnumWindows(FindDialogWindow, reinterpret_cast<LPARAM>(&search));
     return search.Found;
 }

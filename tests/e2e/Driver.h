@@ -52,8 +52,6 @@ private:
 // One run of kesterly.exe. The process is ended by force if it is still running when the object goes.
 class KesterlyProcess {
 public:
-    static const char MainCaption[];
-
     enum StartMode { WaitForActivation, NoWait };
     // Starts the program (full path) and, unless told otherwise, waits until its main window has
     // run its activation.
@@ -65,8 +63,8 @@ public:
     HANDLE Process() const { return FProcess; }
     DWORD Id() const { return FId; }
     HWND MainWindow() const { return FMain; }
-    // Looks for the main window once its activation has begun (the activation sets the caption
-    // first); null until then.
+    // Looks for the main window once its activation has shown the games found: its tab control
+    // holds their tabs, or it says that none was found. Null until then.
     HWND FindMainWindow();
     // A visible top-level dialog (#32770) of this process with that caption, or null.
     HWND FindDialog(const std::string& caption) const;

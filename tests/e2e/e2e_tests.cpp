@@ -4,6 +4,7 @@
 #include "Driver.h"
 #include "TestSupport.h"
 #include "resource.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
 
@@ -240,7 +241,7 @@ TEST_F(EndToEnd, EscapeOpensTheAboutBoxAndOkReturnsToAnUnchangedWindow)
     app->Press(VK_ESCAPE);
     HWND about = app->WaitForDialog("About...");
     ASSERT_NE(about, nullptr);
-    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_VERSION, about)), "Version 2.1.4");
+    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_VERSION, about)), KESTERLY_VERSION_LABEL);
     EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_PRODUCTNAME, about)), "Kesterly");
     EXPECT_FALSE(IsWindowEnabled(app->MainWindow()));  // modal
     app->Click(app->Control(IDC_OKBUTTON, about));

@@ -2,12 +2,12 @@
 
 #include <commctrl.h>
 
-KesterlyApp::KesterlyApp()
+KesterlyApp::KesterlyApp(TRulesForm* (*CreateMain)())
 {
     new TApplication();
     Application->Initialize();
     Application->Title = "Kesterly";
-    Application->CreateForm(RulesForm);
+    RulesForm = CreateMain();
     Application->CreateForm(RulesDirForm);
     Application->CreateForm(AboutForm);
 }

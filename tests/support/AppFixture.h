@@ -57,7 +57,16 @@ struct RulesFormProbe {
 
 class KesterlyApp {
 public:
-    KesterlyApp();   // Initialize, title, the three windows in start-up order; no message loop
+    KesterlyApp() : KesterlyApp(MainForm<TRulesForm>) {}  // Initialize, title, the three windows in start-up order; no message loop
+    // The same with a main window made by CreateMain, e.g. MainForm<T> for a class T derived from TRulesForm.
+    explicit KesterlyApp(TRulesForm* (*CreateMain)());
+    template <class T>
+    static TRulesForm* MainForm()
+    {
+        T* Form = nullptr;
+        Application->CreateForm(Form);
+        return Form;
+    }
     ~KesterlyApp();  // destroys the windows and the application object
     KesterlyApp(const KesterlyApp&) = delete;
     KesterlyApp& operator=(const KesterlyApp&) = delete;
