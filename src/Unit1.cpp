@@ -6,7 +6,9 @@
 
 TRulesForm* RulesForm = nullptr;
 
-TRulesForm::TRulesForm() : TForm(IDD_RULESFORM), LargeFont("MS Sans Serif", 13)
+// The TrueType twin of the dialog font: it has the Greek and Cyrillic letters, and Windows links it to
+// fonts of the other scripts. The bitmap font of that name has only those of one code page.
+TRulesForm::TRulesForm() : TForm(IDD_RULESFORM), LargeFont("Microsoft Sans Serif", 13)
 {
     Bind(GameTab, IDC_GAMETAB);
     Bind(RuleDirLabel, IDC_RULEDIRLABEL);

@@ -26,7 +26,8 @@ void TRulesForm::ScanRulesFolder()
         // The pattern matched, so the last four characters are the extension, in any letter case.
         const AnsiString ShortName = FileName.substr(0, FileName.size() < 4 ? 0 : FileName.size() - 4);
         if (!NamePrefix.empty() && NameValue.compare(0, NamePrefix.size(), NamePrefix) == 0) {
-            RulesList.Items.Add(ShortName + NameValue.substr(NamePrefix.size()));
+            // The prefix is ASCII: the rest of the value is cut at a character, and read as text.
+            RulesList.Items.Add(ShortName + TextFromFile(NameValue.substr(NamePrefix.size())));
             NameList.Items.Add(FileName);
         } else if (!MarkerKey.empty() && MarkerValue != NotFoundValue) {
             RulesList.Items.Add(ShortName);

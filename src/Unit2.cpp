@@ -5,7 +5,7 @@
 
 TRulesDirForm* RulesDirForm = nullptr;
 
-TRulesDirForm::TRulesDirForm() : TForm(IDD_RULESDIRFORM), ListFont("MS Sans Serif", 13)
+TRulesDirForm::TRulesDirForm() : TForm(IDD_RULESDIRFORM), ListFont("Microsoft Sans Serif", 13)
 {
     Bind(RulesPanelBorder, IDC_RULESPANELBORDER);
     Bind(DriveListBox, IDC_DRIVELISTBOX);

@@ -167,7 +167,22 @@ TEST(IniDialect, MatchesTheSystemReader)
         {"header across 4096", PaddingTo(4090) + "[General]\r\nName=x\r\n", "General", "Name", "x"},
         {"key across 4096", "[General]\r\n" + PaddingTo(4093 - 11) + "Name=across\r\n", "General", "Name", "across"},
         {"CR at 4095, LF at 4096", CrlfAcrossFirstChunk(), "General", "Name", "x"},
+        // The system reader hands a Unicode file's text out in the process's code page, UTF-8 here.
+        {"UTF-16LE", Utf16File(u"[General]\r\nName=Caf\u00E9 \u0100\u0085\u4E2D \U0001F600!\r\n"), "General",
+         "Name", "Caf\xC3\xA9 \xC4\x80\xC2\x85\xE4\xB8\xAD \xF0\x9F\x98\x80!"},
     }, true);
+}
+
+// The test programs run in UTF-8, as Kesterly does. There the system reader turns the bytes of a
+// file in another code page into U+FFFD; the reader hands them out as they stand, so that the scan
+// can read them in the system's legacy code page.
+TEST(IniDialect, KeepsBytesThatTheSystemReaderReplaces)
+{
+    ASSERT_EQ(GetACP(), 65001u);
+    TempDir Dir;
+    const std::string Path = Dir.Write("latin1.ini", "[General]\r\nName=R\xE8gles\r\n");
+    EXPECT_EQ(FileRead(Path, "General", "Name"), "R\xE8gles");
+    EXPECT_EQ(SystemRead(Path, "General", "Name"), "R\xEF\xBF\xBDgles");
 }
 
 TEST(IniDialect, MissingFileGivesTheDefault)
@@ -191,8 +206,6 @@ TEST(IniDialect, FollowsWindowsWhereWineDiffers)
         {"[ without ] ends a section", "[General]\r\n[x=y\r\nName=x\r\n", "General", "Name", NotFound},
         {"UTF-8 BOM spoils the first header", "\xEF\xBB\xBF[General]\r\nName=x\r\n", "General", "Name", NotFound},
         {"UTF-8 BOM before a comment", "\xEF\xBB\xBF; rules\r\n[General]\r\nName=x\r\n", "General", "Name", "x"},
-        {"UTF-16LE", Utf16File(u"[General]\r\nName=Caf\u00E9 \u0100\u0085\u4E2D!\r\n"), "General", "Name",
-         "Caf\xE9 \?\?\?!"},
         {"value capped", "[General]\r\nName=" + std::string(70000, 'v') + "\r\n", "General", "Name",
          std::string(65535, 'v')},
         {"line without = hides nothing", "[General]\r\nName\r\nName=x\r\n", "General", "Name", "x"},
@@ -225,11 +238,15 @@ TEST(IniEdges, BinaryData)
 
 TEST(IniEdges, Utf16Bom)
 {
-    const std::string Text = Utf16File(u"; rules\r\n[General]\r\nName=Caf\u00E9\r\nMarker=\u20AC1\r\n");
+    // A surrogate pair split across reads, and a lone surrogate, which stands for no character.
+    const std::string Text =
+        Utf16File(u"; rules\r\n[General]\r\nName=Caf\u00E9\r\nMarker=\u20AC1\U0001F600\r\nLone=a\xD800" u"b\xDC00\r\n");
     for (std::size_t FirstChunk : {2, 3, 5, 8, 4096}) {
-        EXPECT_EQ(MemoryRead(Text, "General", "Name", FirstChunk), "Caf\xE9");
-        EXPECT_EQ(MemoryRead(Text, "General", "Marker", FirstChunk), "?1");
+        EXPECT_EQ(MemoryRead(Text, "General", "Name", FirstChunk), "Caf\xC3\xA9");
+        EXPECT_EQ(MemoryRead(Text, "General", "Marker", FirstChunk), "\xE2\x82\xAC" "1\xF0\x9F\x98\x80");
+        EXPECT_EQ(MemoryRead(Text, "General", "Lone", FirstChunk), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
     }
+    EXPECT_EQ(MemoryRead(Utf16File(u"[General]\r\nLast=x\xD83D"), "General", "Last"), "x\xEF\xBF\xBD");
     EXPECT_EQ(MemoryRead("\xFF\xFE", "General", "Name"), NotFound);
     EXPECT_EQ(MemoryRead("\xFF\xFE[", "General", "Name"), NotFound);
     EXPECT_EQ(MemoryRead("\xFF", "General", "Name"), NotFound);

@@ -541,4 +541,34 @@ TEST(FileLayer, TheTimeStampSortsAndFitsAFileName)
     EXPECT_EQ(DateTimeStamp({2026, 12, 8, 9, 41, 7}), "2026-12-08 09.41.07");
 }
 
+// Texts from files. The test programs run in UTF-8, as Kesterly does, on a Western system.
+TEST(TextLayer, FileTextIsUtf8OrElseTheSystemsLegacyCodePage)
+{
+    ASSERT_EQ(GetACP(), 65001u);
+    EXPECT_EQ(LegacyCodePage(), 1252u);
+    EXPECT_EQ(TextFromFile("Plain: rules"), "Plain: rules");
+    EXPECT_EQ(TextFromFile("R\xC3\xA8gles \xCE\x9A \xE8\xA6\x8F"), "R\xC3\xA8gles \xCE\x9A \xE8\xA6\x8F");
+    EXPECT_EQ(TextFromFile("R\xE8gles \x80"), "R\xC3\xA8gles \xE2\x82\xAC");
+    // One invalid sequence makes the whole text legacy: UTF-8 bytes beside it read as two characters.
+    EXPECT_EQ(TextFromFile("\xC3\xA8\xE8"), "\xC3\x83\xC2\xA8\xC3\xA8");
+}
+
+// A path beyond MAX_PATH is searched and found through the wide calls.
+TEST(TextLayer, SearchTakesLongPaths)
+{
+    TempDir Dir;
+    Dir.Write("short.ini", "x");
+    const std::string Deep = Dir.Folder(std::string(150, 'd') + "\\" + std::string(150, 'e'));
+    ASSERT_GT(Deep.size(), 300u);
+    Dir.Write(std::string(150, 'd') + "\\" + std::string(150, 'e') + "\\deep.ini", "y");
+    std::vector<std::string> Names;
+    for (const std::string& Pattern : {Dir / "*.ini", Deep + "*.ini"})
+        ForEachPlainFile(Pattern, [&Names](const TFoundFile& Found) {
+            Names.push_back(Found.Name);
+            return true;
+        });
+    EXPECT_EQ(Names, (std::vector<std::string>{"short.ini", "deep.ini"}));
+    EXPECT_TRUE(FileExists(Deep + "deep.ini"));
+}
+
 }  // namespace

@@ -36,7 +36,7 @@ TFileStream::TFileStream(const AnsiString& Name, const AnsiString& Shown, DWORD 
                          DWORD Disposition, bool Creating)
     : FileName(Name), ShownName(Shown)
 {
-    Handle = CreateFileA(Name.c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    Handle = CreateFileW(WideText(Name).c_str(), Access, Share, nullptr, Disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (Handle == INVALID_HANDLE_VALUE) {
         const DWORD Code = GetLastError();
         if (Creating)
@@ -112,7 +112,7 @@ namespace {
 // system itself would let a read-only file be overwritten, so the attribute is checked here.
 AnsiString CheckedTemporaryName(const AnsiString& Target)
 {
-    const DWORD Attributes = GetFileAttributesA(Target.c_str());
+    const DWORD Attributes = GetFileAttributesW(WideText(Target).c_str());
     if (Attributes != INVALID_FILE_ATTRIBUTES &&
         (Attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         Raise<EFCreateError>("create", Target, ERROR_ACCESS_DENIED);
@@ -130,14 +130,14 @@ TReplacementFile::~TReplacementFile()
 {
     Close();
     if (!Committed)
-        DeleteFileA(FileName.c_str());
+        DeleteFileW(WideText(FileName).c_str());
 }
 
 void TReplacementFile::Commit()
 {
     FlushBuffers();
     Close();
-    if (!MoveFileExA(FileName.c_str(), TargetName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!MoveFileExW(WideText(FileName).c_str(), WideText(TargetName).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         Raise<EWriteError>("replace", TargetName, GetLastError());
     Committed = true;
 }
@@ -173,7 +173,7 @@ namespace {
 
 BY_HANDLE_FILE_INFORMATION FileInformation(const AnsiString& FileName)
 {
-    HANDLE File = CreateFileA(FileName.c_str(), FILE_READ_ATTRIBUTES,
+    HANDLE File = CreateFileW(WideText(FileName).c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (File == INVALID_HANDLE_VALUE)

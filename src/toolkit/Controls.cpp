@@ -130,10 +130,7 @@ AnsiString TListBox::TItems::operator[](int Index) const
         SendMessageW(Owner.Handle, LB_GETTEXT, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(Wide.data())));
     if (Count <= 0)
         return AnsiString();
-    const int Size = WideCharToMultiByte(CP_ACP, 0, Wide.data(), Count, nullptr, 0, nullptr, nullptr);
-    AnsiString Text(static_cast<size_t>(Size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, Wide.data(), Count, &Text[0], Size, nullptr, nullptr);
-    return Text;
+    return AnsiText(Wide.data(), static_cast<size_t>(Count));
 }
 
 TListBox::TUpdate::TUpdate(const TListBox& Owner) : List(Owner), Shown(Owner.Visible())

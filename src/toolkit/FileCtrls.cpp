@@ -36,13 +36,13 @@ private:
 // The full path the system makes of a text; empty when it makes none.
 AnsiString FullPathName(const AnsiString& Path)
 {
-    const DWORD Size = GetFullPathNameA(Path.c_str(), 0, nullptr, nullptr);
+    const std::wstring Wide = WideText(Path);
+    const DWORD Size = GetFullPathNameW(Wide.c_str(), 0, nullptr, nullptr);
     if (Size == 0)
         return AnsiString();
-    AnsiString Full(Size, '\0');
-    const DWORD Length = GetFullPathNameA(Path.c_str(), Size, &Full[0], nullptr);
-    Full.resize(Length < Size ? Length : 0);
-    return Full;
+    std::wstring Full(Size, L'\0');
+    const DWORD Length = GetFullPathNameW(Wide.c_str(), Size, &Full[0], nullptr);
+    return Length < Size ? AnsiText(Full.data(), Length) : AnsiString();
 }
 
 // "X:\..."
@@ -53,7 +53,7 @@ bool OnDrive(const AnsiString& Path)
 
 bool IsFolder(const AnsiString& Path)
 {
-    const DWORD Attributes = GetFileAttributesA(Path.c_str());
+    const DWORD Attributes = GetFileAttributesW(WideText(Path).c_str());
     return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -81,14 +81,12 @@ AnsiString SpelledAsStored(const AnsiString& Path)
         Start = End + 1;
         if (Name.empty())
             continue;
-        WIN32_FIND_DATAA Found;
-        const HANDLE Search = FindFirstFileA(AppendName(Spelled, Name).c_str(), &Found);
-        if (Search == INVALID_HANDLE_VALUE) {
-            Spelled = AppendName(Spelled, Name);
-            continue;
-        }
-        FindClose(Search);
-        Spelled = AppendName(Spelled, Found.cFileName);
+        AnsiString Stored = Name;
+        ForEachFile(AppendName(Spelled, Name), [&Stored](const TFoundFile& Found) {
+            Stored = Found.Name;
+            return false;
+        });
+        Spelled = AppendName(Spelled, Stored);
     }
     return Spelled;
 }
@@ -97,18 +95,13 @@ AnsiString SpelledAsStored(const AnsiString& Path)
 std::vector<AnsiString> SubfoldersOf(const AnsiString& Folder)
 {
     std::vector<AnsiString> Names;
-    WIN32_FIND_DATAA Found;
-    const HANDLE Search = FindFirstFileA(AppendName(Folder, "*").c_str(), &Found);
-    if (Search == INVALID_HANDLE_VALUE)
-        return Names;
-    do {
-        const AnsiString Name = Found.cFileName;
-        const DWORD Attributes = Found.dwFileAttributes;
+    ForEachFile(AppendName(Folder, "*"), [&Names](const TFoundFile& Found) {
+        const DWORD Attributes = Found.Attributes;
         const bool Hidden = (Attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
-        if ((Attributes & FILE_ATTRIBUTE_DIRECTORY) && !Hidden && Name != "." && Name != "..")
-            Names.push_back(Name);
-    } while (FindNextFileA(Search, &Found));
-    FindClose(Search);
+        if ((Attributes & FILE_ATTRIBUTE_DIRECTORY) && !Hidden && Found.Name != "." && Found.Name != "..")
+            Names.push_back(Found.Name);
+        return true;
+    });
     std::sort(Names.begin(), Names.end(),
               [](const AnsiString& A, const AnsiString& B) { return AnsiCompareText(A, B) < 0; });
     return Names;
@@ -224,7 +217,9 @@ const char* KindName(UINT Type)
 
 // Paints one item of an owner-drawn list or combo box: its background, its picture at Indent
 // pixels, its text beside the picture, and the focus frame. Item -1 is an empty selection field.
-void DrawPictureItem(const DRAWITEMSTRUCT& Item, int Indent, const AnsiString& Text,
+// The text is drawn through the wide call: GDI's -A calls read the system's code page, not the
+// process's.
+void DrawPictureItem(const DRAWITEMSTRUCT& Item, int Indent, const std::wstring& Text,
                      const std::function<void(HDC Dc, int Left, int Top)>& Picture)
 {
     const bool Selected = (Item.itemState & ODS_SELECTED) != 0;
@@ -241,20 +236,22 @@ void DrawPictureItem(const DRAWITEMSTRUCT& Item, int Indent, const AnsiString& T
                                                                 : COLOR_WINDOWTEXT;
         SetTextColor(Item.hDC, GetSysColor(TextColour));
         SetBkMode(Item.hDC, TRANSPARENT);
-        DrawTextA(Item.hDC, Text.c_str(), static_cast<int>(Text.size()), &TextArea,
+        DrawTextW(Item.hDC, Text.c_str(), static_cast<int>(Text.size()), &TextArea,
                   DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     }
     if (Item.itemState & ODS_FOCUS)
         DrawFocusRect(Item.hDC, &Area);
 }
 
-AnsiString ItemText(HWND Control, UINT LengthMessage, UINT TextMessage, UINT Index)
+// Read through the wide call, as drawn (and Wine's ANSI LB_GETTEXT fails on long items).
+std::wstring ItemText(HWND Control, UINT LengthMessage, UINT TextMessage, UINT Index)
 {
-    const LRESULT Length = SendMessageA(Control, LengthMessage, Index, 0);
+    const LRESULT Length = SendMessageW(Control, LengthMessage, Index, 0);
     if (Length <= 0)
-        return AnsiString();
-    AnsiString Text(static_cast<size_t>(Length) + 1, '\0');
-    Text.resize(static_cast<size_t>(SendMessageA(Control, TextMessage, Index, reinterpret_cast<LPARAM>(&Text[0]))));
+        return std::wstring();
+    std::wstring Text(static_cast<size_t>(Length) + 1, L'\0');
+    const LRESULT Count = SendMessageW(Control, TextMessage, Index, reinterpret_cast<LPARAM>(&Text[0]));
+    Text.resize(Count > 0 ? static_cast<size_t>(Count) : 0);
     return Text;
 }
 

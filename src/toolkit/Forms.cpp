@@ -105,7 +105,7 @@ int TForm::ShowModal()
     Show();
     MSG Message;
     while (ModalResult == mrNone && !Application->Terminated) {
-        if (GetMessageA(&Message, nullptr, 0, 0) <= 0) {
+        if (GetMessageW(&Message, nullptr, 0, 0) <= 0) {
             Application->Terminate();
             break;
         }
@@ -279,14 +279,17 @@ void TApplication::Adopt(TForm* Form)
         MainForm = Form;
 }
 
+// The loops take and dispatch messages through the wide calls: a character typed (WM_CHAR) then
+// reaches the controls as UTF-16, whatever the code page. Through the -A calls, a character of
+// another script than the code page's, or of more than two bytes in UTF-8, arrives as '?'.
 void TApplication::DispatchOne(MSG& Message)
 {
     HWND Root = GetAncestor(Message.hwnd, GA_ROOT);
     for (TForm* Form : Forms)
-        if (Root && Form->Handle == Root && IsDialogMessageA(Root, &Message))
+        if (Root && Form->Handle == Root && IsDialogMessageW(Root, &Message))
             return;
     TranslateMessage(&Message);
-    DispatchMessageA(&Message);
+    DispatchMessageW(&Message);
 }
 
 void TApplication::Run()
@@ -294,7 +297,7 @@ void TApplication::Run()
     Running = true;
     MainForm->Show();
     MSG Message;
-    while (!Terminated && GetMessageA(&Message, nullptr, 0, 0) > 0)
+    while (!Terminated && GetMessageW(&Message, nullptr, 0, 0) > 0)
         DispatchOne(Message);
     Running = false;
 }
@@ -309,7 +312,7 @@ void TApplication::Terminate()
 void TApplication::ProcessMessages()
 {
     MSG Message;
-    while (PeekMessageA(&Message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&Message, nullptr, 0, 0, PM_REMOVE)) {
         if (Message.message == WM_QUIT) {
             Terminated = true;
             break;

@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include "SysUtils.h"
+#endif
+
 namespace {
 
 const std::size_t MaxChunk = 1 << 20;
@@ -187,25 +191,29 @@ bool TIniReader::Fill()
 // Up to Size bytes of text, 0 only at its end. The first bytes tell whether the file is UTF-16LE.
 std::size_t TIniReader::ReadChunk(char* Dest, std::size_t Size)
 {
-    for (;;) {
-        std::size_t Count = 0;
-        if (HoldsOddByte) {
-            Dest[Count++] = OddByte;
-            HoldsOddByte = false;
-        }
-        const std::size_t Got = ReadFully(Dest + Count, Size - Count);
-        if (Got == 0) return 0;
-        Count += Got;
-        std::size_t Bom = 0;
-        if (!Started) {
-            Started = true;
-            Utf16 = Count >= 2 && Dest[0] == '\xFF' && Dest[1] == '\xFE';
-            Bom = Utf16 ? 2 : 0;
-        }
-        if (!Utf16) return Count;
-        // A chunk may hold only the BOM or half a code unit: then read on.
-        if (const std::size_t Units = DecodeUtf16(Dest + Bom, Count - Bom, Dest)) return Units;
+    if (!Started) {
+        Started = true;
+        const std::size_t Count = ReadFully(Dest, Size);
+        Utf16 = Count >= 2 && Dest[0] == '\xFF' && Dest[1] == '\xFE';
+        if (!Utf16)
+            return Count;
+        Raw.assign(Dest + 2, Count - 2);
     }
+    if (!Utf16)
+        return ReadFully(Dest, Size);
+    // UTF-8 is up to half as long again as UTF-16: decode into a queue and hand out Size bytes of it.
+    while (Decoded.size() < Size && !RawEnded) {
+        const std::size_t Held = Raw.size();
+        Raw.resize(Held + Size);
+        const std::size_t Got = ReadFully(&Raw[Held], Size);
+        Raw.resize(Held + Got);
+        RawEnded = Got == 0;
+        DecodeUtf16();
+    }
+    const std::size_t Count = std::min(Size, Decoded.size());
+    std::memcpy(Dest, Decoded.data(), Count);
+    Decoded.erase(0, Count);
+    return Count;
 }
 
 std::size_t TIniReader::ReadFully(char* Dest, std::size_t Size)
@@ -219,20 +227,47 @@ std::size_t TIniReader::ReadFully(char* Dest, std::size_t Size)
     return Count;
 }
 
-// Code units U+0000-U+007F and U+00A0-U+00FF become the same byte, the others '?'. Dest may be Raw or
-// lie before it. An odd last byte waits for the next chunk.
-std::size_t TIniReader::DecodeUtf16(const char* Raw, std::size_t Count, char* Dest)
+// The whole code units held in Raw, as UTF-8. A surrogate pair becomes its character, a lone
+// surrogate U+FFFD. Half a code unit, or a first surrogate at the end of Raw, waits for more bytes
+// unless the source has ended; an odd last byte is dropped.
+void TIniReader::DecodeUtf16()
 {
-    const std::size_t Units = Count / 2;
-    if (Count % 2) {
-        OddByte = Raw[Count - 1];
-        HoldsOddByte = true;
+    auto UnitAt = [this](std::size_t I) {
+        return static_cast<unsigned>(static_cast<unsigned char>(Raw[I]) | static_cast<unsigned char>(Raw[I + 1]) << 8);
+    };
+    auto Append = [this](unsigned Code) {
+        if (Code < 0x80) {
+            Decoded += static_cast<char>(Code);
+        } else if (Code < 0x800) {
+            Decoded += static_cast<char>(0xC0 | Code >> 6);
+            Decoded += static_cast<char>(0x80 | (Code & 0x3F));
+        } else if (Code < 0x10000) {
+            Decoded += static_cast<char>(0xE0 | Code >> 12);
+            Decoded += static_cast<char>(0x80 | (Code >> 6 & 0x3F));
+            Decoded += static_cast<char>(0x80 | (Code & 0x3F));
+        } else {
+            Decoded += static_cast<char>(0xF0 | Code >> 18);
+            Decoded += static_cast<char>(0x80 | (Code >> 12 & 0x3F));
+            Decoded += static_cast<char>(0x80 | (Code >> 6 & 0x3F));
+            Decoded += static_cast<char>(0x80 | (Code & 0x3F));
+        }
+    };
+    std::size_t I = 0;
+    for (; I + 2 <= Raw.size(); I += 2) {
+        const unsigned Unit = UnitAt(I);
+        if (Unit >= 0xD800 && Unit < 0xDC00) {
+            if (I + 4 > Raw.size() && !RawEnded)
+                break;
+            const unsigned Next = I + 4 <= Raw.size() ? UnitAt(I + 2) : 0;
+            if (Next >= 0xDC00 && Next < 0xE000) {
+                Append(0x10000 + ((Unit - 0xD800) << 10) + (Next - 0xDC00));
+                I += 2;
+                continue;
+            }
+        }
+        Append(Unit >= 0xD800 && Unit < 0xE000 ? 0xFFFD : Unit);
     }
-    for (std::size_t I = 0; I < Units; ++I) {
-        const unsigned Unit = static_cast<unsigned char>(Raw[2 * I]) | static_cast<unsigned char>(Raw[2 * I + 1]) << 8;
-        Dest[I] = Unit < 0x80 || (Unit >= 0xA0 && Unit <= 0xFF) ? static_cast<char>(Unit) : '?';
-    }
-    return Units;
+    Raw.erase(0, RawEnded ? Raw.size() : I);
 }
 
 // The file behind a TIniFile. It is opened on the first read and closed after each lookup, so that a
@@ -262,7 +297,12 @@ private:
     bool Open()
     {
         if (File) return true;
+#ifdef _WIN32
+        // The wide call takes paths beyond MAX_PATH.
+        File = _wfopen(WideText(FileName).c_str(), L"rb");
+#else
         File = std::fopen(FileName.c_str(), "rb");
+#endif
         if (File) {
             // Reads go straight to the file: chunks are large, and a stream buffer would only add a copy.
             std::setvbuf(File, nullptr, _IONBF, 0);

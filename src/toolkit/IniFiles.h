@@ -5,7 +5,8 @@
 // any other line is a key if it has an '=' (split at the first one). Names and values are trimmed of
 // spaces and tabs; names match regardless of ASCII letter case. One pair of matching outer quotes is
 // taken off a value, a value is cut at 65,535 characters and at a NUL byte. Only the first section of a
-// name counts, and in it the first key of a name. A UTF-16LE file (FF FE) is read as Latin-1 bytes.
+// name counts, and in it the first key of a name. A UTF-16LE file (FF FE) is read as UTF-8; the bytes
+// of any other file are handed out as they stand.
 // Plain portable C++: the reader also builds on Linux for fuzzing.
 #pragma once
 #include <cstddef>
@@ -65,7 +66,7 @@ private:
     bool Fill();
     std::size_t ReadChunk(char* Dest, std::size_t Size);
     std::size_t ReadFully(char* Dest, std::size_t Size);
-    std::size_t DecodeUtf16(const char* Raw, std::size_t Count, char* Dest);
+    void DecodeUtf16();
 
     TIniByteSource& Source;
     std::vector<char> Buffer;
@@ -77,8 +78,9 @@ private:
     bool SourceEnded = false;
     bool Ended = false;
     bool Utf16 = false;
-    bool HoldsOddByte = false;  // UTF-16: first half of a code unit that a read split
-    char OddByte = 0;
+    bool RawEnded = false;  // UTF-16: the source has ended
+    AnsiString Raw;         // UTF-16: bytes read, not yet decoded
+    AnsiString Decoded;     // UTF-16: the text decoded, not yet handed out
     std::unordered_map<AnsiString, TSection> Sections;  // by lower-case name; the first section of each name
     TSection* Current = nullptr;                         // the section being read, if it counts
 };

@@ -1,9 +1,10 @@
 #include "SysUtils.h"
 
-#include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cwchar>
 
 AnsiString IntToStr(long long Value)
 {
@@ -31,9 +32,61 @@ AnsiString SysErrorMessage(unsigned long ErrorCode)
     return Result;
 }
 
+std::wstring WideText(const AnsiString& Text)
+{
+    if (Text.empty())
+        return std::wstring();
+    const int Length = static_cast<int>(Text.size());
+    std::wstring Wide(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, Text.data(), Length, nullptr, 0)), L'\0');
+    if (!Wide.empty())
+        MultiByteToWideChar(CP_ACP, 0, Text.data(), Length, &Wide[0], static_cast<int>(Wide.size()));
+    return Wide;
+}
+
+AnsiString AnsiText(const wchar_t* Text, size_t Length)
+{
+    if (Length == 0)
+        return AnsiString();
+    const int Count = static_cast<int>(Length);
+    AnsiString Narrow(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, Text, Count, nullptr, 0, nullptr, nullptr)),
+                      '\0');
+    if (!Narrow.empty())
+        WideCharToMultiByte(CP_ACP, 0, Text, Count, &Narrow[0], static_cast<int>(Narrow.size()), nullptr, nullptr);
+    return Narrow;
+}
+
+unsigned LegacyCodePage()
+{
+    // The system locale's own code page. GetACP() gives the process's, 65001 under the manifest.
+    DWORD CodePage = 0;
+    if (!GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                        reinterpret_cast<char*>(&CodePage), sizeof(CodePage)) ||
+        CodePage == 0 || !IsValidCodePage(CodePage))
+        return 1252;
+    return CodePage;
+}
+
+AnsiString TextFromFile(const AnsiString& Bytes)
+{
+    if (std::all_of(Bytes.begin(), Bytes.end(), [](char C) { return static_cast<unsigned char>(C) < 0x80; }))
+        return Bytes;
+    const int Length = static_cast<int>(Bytes.size());
+    UINT CodePage = CP_UTF8;
+    int Count = MultiByteToWideChar(CodePage, MB_ERR_INVALID_CHARS, Bytes.data(), Length, nullptr, 0);
+    if (Count == 0) {
+        CodePage = LegacyCodePage();
+        Count = MultiByteToWideChar(CodePage, 0, Bytes.data(), Length, nullptr, 0);
+    }
+    if (CodePage == GetACP())
+        return Bytes;
+    std::wstring Wide(static_cast<size_t>(Count), L'\0');
+    MultiByteToWideChar(CodePage, 0, Bytes.data(), Length, &Wide[0], Count);
+    return AnsiText(Wide.data(), Wide.size());
+}
+
 bool FileExists(const AnsiString& FileName)
 {
-    const DWORD Attributes = GetFileAttributesA(FileName.c_str());
+    const DWORD Attributes = GetFileAttributesW(WideText(FileName).c_str());
     return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -55,43 +108,52 @@ AnsiString DateTimeStamp(const TDateTime& Time)
 namespace {
 
 // Whether Name matches Mask, where * stands for any run of characters and every other character
-// stands for itself, in any letter case.
+// stands for itself, ASCII letters in either case. The masks are the program's own ASCII patterns.
 bool MatchesMask(const char* Name, const char* Mask)
 {
     if (*Mask == '*')
         return MatchesMask(Name, Mask + 1) || (*Name && MatchesMask(Name + 1, Mask));
     if (!*Mask || !*Name)
         return !*Mask && !*Name;
-    char Pair[2] = {*Name, *Mask};
-    CharUpperBuffA(Pair, 2);
-    return Pair[0] == Pair[1] && MatchesMask(Name + 1, Mask + 1);
+    const auto Upper = [](char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C; };
+    return Upper(*Name) == Upper(*Mask) && MatchesMask(Name + 1, Mask + 1);
 }
 
 }  // namespace
 
-void ForEachPlainFile(const AnsiString& Pattern, const std::function<bool(const TFoundFile&)>& Visit)
+void ForEachFile(const AnsiString& Pattern, const std::function<bool(const TFoundFile&)>& Visit)
 {
-    _finddatai64_t Found;
+    // The wide search: a name in UTF-8 may be longer than the 260 bytes of WIN32_FIND_DATAA.
+    WIN32_FIND_DATAW Found;
     // Closed however the visit ends, an exception of Visit included.
     const struct TSearch {
-        intptr_t Handle;
+        HANDLE Handle;
         ~TSearch()
         {
-            if (Handle != -1)
-                _findclose(Handle);
+            if (Handle != INVALID_HANDLE_VALUE)
+                FindClose(Handle);
         }
-    } Search{_findfirsti64(Pattern.c_str(), &Found)};
-    if (Search.Handle == -1)
+    } Search{FindFirstFileW(WideText(Pattern).c_str(), &Found)};
+    if (Search.Handle == INVALID_HANDLE_VALUE)
         return;
     // The system also matches the pattern against a name's short (8.3) alias, through which
     // "*.ini" finds "Veteran.ini~" and "old.ini_old" ("VETERA~1.INI"): only a name that matches
     // it itself counts.
     const char* Mask = Pattern.c_str() + Pattern.find_last_of("\\/:") + 1;
     do {
-        // The runtime's search also returns folders, hidden and system files.
-        if ((Found.attrib & (_A_SUBDIR | _A_HIDDEN | _A_SYSTEM)) || !MatchesMask(Found.name, Mask))
+        const AnsiString Name = AnsiText(Found.cFileName, wcslen(Found.cFileName));
+        if (!MatchesMask(Name.c_str(), Mask))
             continue;
-        if (!Visit({Found.name, Found.size}))
+        const long long Size = static_cast<long long>(Found.nFileSizeHigh) << 32 | Found.nFileSizeLow;
+        if (!Visit({Name, Size, Found.dwFileAttributes}))
             return;
-    } while (_findnexti64(Search.Handle, &Found) == 0);
+    } while (FindNextFileW(Search.Handle, &Found));
+}
+
+void ForEachPlainFile(const AnsiString& Pattern, const std::function<bool(const TFoundFile&)>& Visit)
+{
+    ForEachFile(Pattern, [&Visit](const TFoundFile& Found) {
+        const DWORD Skipped = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        return (Found.Attributes & Skipped) != 0 || Visit(Found);
+    });
 }

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "SysUtils.h"
 #include "TestSupport.h"
 #include "resource.h"
 
@@ -292,8 +293,9 @@ void KesterlyProcess::ClickListItem(HWND list, int index) const
 
 void KesterlyProcess::Type(HWND edit, const std::string& text) const
 {
-    for (char character : text)
-        PostMessageW(edit, WM_CHAR, static_cast<unsigned char>(character), 1);
+    // As the keyboard delivers them: UTF-16 code units, whatever the code page of the text.
+    for (wchar_t unit : WideText(text))
+        PostMessageW(edit, WM_CHAR, unit, 1);
 }
 
 void KesterlyProcess::PressOn(HWND window, UINT virtualKey) const
@@ -324,11 +326,7 @@ std::string KesterlyProcess::Text(HWND window)
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     const LRESULT copied =
         SendMessageW(window, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<size_t>(copied));
-    std::string narrow(text.size() * 2 + 1, '\0');
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &narrow[0],
-                                         static_cast<int>(narrow.size()), nullptr, nullptr);
-    return narrow.substr(0, static_cast<size_t>(size));
+    return AnsiText(text.c_str(), copied > 0 ? static_cast<size_t>(copied) : 0);
 }
 
 std::vector<std::string> KesterlyProcess::ListItems(HWND list)
@@ -340,8 +338,7 @@ std::vector<std::string> KesterlyProcess::ListItems(HWND list)
         std::wstring text(static_cast<size_t>(length < 0 ? 0 : length) + 1, L'\0');
         const LRESULT copied =
             SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text[0]));
-        text.resize(static_cast<size_t>(copied < 0 ? 0 : copied));
-        items.push_back(std::string(text.begin(), text.end()));
+        items.push_back(AnsiText(text.c_str(), copied > 0 ? static_cast<size_t>(copied) : 0));
     }
     return items;
 }
@@ -370,7 +367,7 @@ std::vector<std::string> KesterlyProcess::TabCaptions() const
         std::wstring text(textChars, L'\0');
         remote.Read(&text[0], textChars * sizeof(wchar_t), sizeof(TCITEMW));
         text.resize(text.find(L'\0'));
-        captions.push_back(std::string(text.begin(), text.end()));
+        captions.push_back(AnsiText(text.c_str(), text.size()));
     }
     return captions;
 }

@@ -445,4 +445,152 @@ TEST_F(EndToEnd, ADllBesideTheDownloadedProgramNeverRunsInIt)
     EXPECT_TRUE(downloads.Exists("planted-dll-ran"));
 }
 
+// --- Names in any script ------------------------------------------------------------------------
+// Kesterly runs in UTF-8 (its manifest's code page), and so does this driver: names are UTF-8 here.
+
+// The index of an item, or -1.
+int IndexOf(const Strings& items, const std::string& item)
+{
+    const auto found = std::find(items.begin(), items.end(), item);
+    return found == items.end() ? -1 : static_cast<int>(found - items.begin());
+}
+
+// The chooser's selected folder, as its list shows it.
+std::string CurrentFolderShown(HWND folders)
+{
+    const Strings shown = KesterlyProcess::ListItems(folders);
+    const int current = KesterlyProcess::ListSelection(folders);
+    return current >= 0 && current < static_cast<int>(shown.size()) ? shown[current] : std::string();
+}
+
+// Selects the entry, runs it, and checks that the game started with that file as its Rules.ini.
+void RunEntry(const std::string& exe, const std::string& entry, const std::string& file, const StubGame& game,
+              size_t starts)
+{
+    KesterlyProcess app(exe);
+    HWND list = app.Control(IDC_RULESLIST);
+    const int index = IndexOf(KesterlyProcess::ListItems(list), entry);
+    ASSERT_GE(index, 0) << entry;
+    app.ClickListItem(list, index);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(app.Control(IDC_RUNBUTTON)) != FALSE; })) << entry;
+    app.Click(app.Control(IDC_RUNBUTTON));
+    EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0)) << entry;
+    EXPECT_EQ(game.WaitForRecords(starts).size(), starts) << entry;
+    const std::string installed = ReadWholeFile(game.Path().substr(0, game.Path().rfind('\\') + 1) + "Rules.ini");
+    EXPECT_TRUE(installed == ReadWholeFile(file)) << "Rules.ini is not a copy of " << file;
+}
+
+TEST_F(EndToEnd, FileNamesInEveryScriptAreListedUnderTheirOwnNamesAndEachIsRun)
+{
+    InstallBothRedAlertRemembered();
+    const std::string folder = Root.Folder("Scripts");
+    RegistryKeys::SetString(SettingsKey, "RARulesDir", folder);
+    const Strings names = {"Plain", u8"Règles", u8"Κανόνες", u8"Правила", u8"規則"};
+    for (size_t i = 0; i < names.size(); ++i)
+        Root.Write("Scripts\\" + names[i] + ".ini", RulesText("Name=Red Alert", 200 + i * 10));
+    // A display name from an editor that saved in Windows-1252, and one saved in UTF-8.
+    Root.Write("Scripts\\Latin.ini", RulesText("Name=Red Alert: R\xE8gles", 100));
+    Root.Write("Scripts\\Utf8.ini", RulesText(u8"Name=Red Alert: Règles", 100));
+
+    {
+        auto app = Start();
+        EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_RULESDIR)), folder);
+        Strings expected = names;
+        expected.push_back(u8"Latin: Règles");
+        expected.push_back(u8"Utf8: Règles");
+        EXPECT_EQ(Sorted(KesterlyProcess::ListItems(app->Control(IDC_RULESLIST))), Sorted(expected));
+        app->Click(app->Control(IDC_QUITBUTTON));
+        EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+    }
+    for (size_t i = 0; i < names.size(); ++i)
+        RunEntry(Program(), names[i], folder + names[i] + ".ini", *RA, i + 1);
+}
+
+TEST_F(EndToEnd, GreekFolderIsTypedEnteredInTheChooserRememberedAndListed)
+{
+    InstallBothRedAlertRemembered();
+    const std::string greek = u8"Ελληνικά";
+    const std::string folder = Root.Folder("My Rules\\" + greek);
+    Root.Write("My Rules\\" + greek + u8"\\Κανόνες.ini", RulesText("Name=Red Alert: 1", 100));
+    const Strings entries = {u8"Κανόνες: 1"};
+    {
+        auto app = Start();
+        HWND edit = app->Control(IDC_RULESDIR);
+        HWND list = app->Control(IDC_RULESLIST);
+        app->PressOn(edit, VK_END);
+        app->Type(edit, greek + "\\");
+        ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(edit) == folder; }));
+        EXPECT_TRUE(WaitUntil([&] { return KesterlyProcess::ListItems(list) == entries; }));
+
+        // The chooser opens on it; one level up, and back in by its name.
+        app->Click(app->Control(IDC_BROWSEBUTTON));
+        HWND chooser = app->WaitForDialog("Select Rules Directory");
+        ASSERT_NE(chooser, nullptr);
+        HWND folders = app->Control(IDC_DIRLISTBOX, chooser);
+        ASSERT_TRUE(WaitUntil([&] { return CurrentFolderShown(folders) == greek; }));
+        app->PressOn(folders, VK_BACK);
+        ASSERT_TRUE(WaitUntil([&] { return CurrentFolderShown(folders) == "My Rules"; }));
+        const int entry = IndexOf(KesterlyProcess::ListItems(folders), greek);
+        ASSERT_GT(entry, KesterlyProcess::ListSelection(folders));
+        app->ClickListItem(folders, entry);
+        app->PressOn(folders, VK_RETURN);
+        ASSERT_TRUE(WaitUntil([&] { return CurrentFolderShown(folders) == greek; }));
+        app->Click(app->Control(IDC_OKBTN, chooser));
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(chooser); }));
+        EXPECT_EQ(KesterlyProcess::Text(edit), folder);
+        EXPECT_TRUE(WaitUntil([&] { return KesterlyProcess::ListItems(list) == entries; }));
+
+        // A tab change stores the folder, and Quit saves it.
+        app->ClickTab(0);
+        ASSERT_TRUE(WaitUntil([&] { return app->TabSelection() == 0; }));
+        app->Click(app->Control(IDC_QUITBUTTON));
+        EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+    }
+    EXPECT_EQ(RegistryKeys::GetString(SettingsKey, "RARulesDir"), folder);
+    RegistryKeys::SetDword(SettingsKey, "GameTab", 1);
+    auto app = Start();
+    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_RULESDIR)), folder);
+    EXPECT_EQ(KesterlyProcess::ListItems(app->Control(IDC_RULESLIST)), entries);
+    app->Click(app->Control(IDC_QUITBUTTON));
+    EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+}
+
+TEST_F(EndToEnd, GameInACyrillicFolderIsFoundAndStartedThere)
+{
+    RAFolder = Root.Folder(u8"Игры\\Red Alert");
+    RA = std::make_unique<StubGame>(RAFolder, "RA95.exe");
+    RegistryKeys::SetString(RAKey, "InstallPath", RA->Path());
+    RegistryKeys::SetString(SettingsKey, "RARulesDir", RulesFolder);
+    RegistryKeys::SetDword(SettingsKey, "GameTab", 0);
+    {
+        auto app = Start();
+        EXPECT_EQ(app->TabCaptions(), Strings{"Red Alert"});
+        EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_DIRTEXT)), RAFolder);
+        app->Click(app->Control(IDC_QUITBUTTON));
+        EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
+    }
+    RunEntry(Program(), "Veteran: Veteran Units", Veteran, *RA, 1);
+    const std::vector<TStubRecord> starts = RA->Records();
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].CommandLine, "\"" + RA->Path() + "\"");
+    EXPECT_EQ(starts[0].CurrentFolder, WithoutClosingBackslash(RAFolder));
+}
+
+// Remembered, listed and run from: a folder of more than 260 characters (UTF-16), each name 80
+// characters of three UTF-8 bytes.
+TEST_F(EndToEnd, RulesFolderBeyond260CharactersIsListedAndRunFrom)
+{
+    InstallBothRedAlertRemembered();
+    std::string name;
+    for (int i = 0; i < 80; ++i)
+        name += u8"規";
+    const std::string relative = "Long\\" + name + "\\" + name + "\\" + name;
+    const std::string folder = Root.Folder(relative);
+    ASSERT_GT(MultiByteToWideChar(CP_UTF8, 0, folder.c_str(), -1, nullptr, 0), 260);
+    const std::string file = Root.Write(relative + u8"\\規則.ini", RulesText("Name=Red Alert: far", 300));
+    RegistryKeys::SetString(SettingsKey, "RARulesDir", folder);
+    RunEntry(Program(), u8"規則: far", file, *RA, 1);
+    EXPECT_EQ(RegistryKeys::GetString(SettingsKey, "RARulesDir"), folder);
+}
+
 }  // namespace

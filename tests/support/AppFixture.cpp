@@ -26,7 +26,7 @@ void KesterlyApp::Start()
 void KesterlyApp::Pump()
 {
     MSG Message;
-    while (PeekMessageA(&Message, nullptr, 0, 0, PM_REMOVE))
+    while (PeekMessageW(&Message, nullptr, 0, 0, PM_REMOVE))
         Application->DispatchOne(Message);
 }
 
@@ -67,8 +67,8 @@ void KesterlyApp::Focus(const TWinControl& Control)
 
 void KesterlyApp::Type(const std::string& Text)
 {
-    for (char Character : Text) {
-        PostMessageA(GetFocus(), WM_CHAR, static_cast<unsigned char>(Character), 1);
+    for (wchar_t Unit : WideText(Text)) {
+        PostMessageW(GetFocus(), WM_CHAR, Unit, 1);
         Pump();
     }
 }
@@ -91,8 +91,9 @@ void KesterlyApp::PressAlt(char Letter)
 
 void TypeInto(KesterlyApp& App, const TWinControl& Control, const std::string& Text)
 {
-    for (char Character : Text) {
-        PostMessageA(Control.Handle, WM_CHAR, static_cast<unsigned char>(Character), 1);
+    // As the keyboard delivers them: characters in UTF-16, whatever the code page of the text.
+    for (wchar_t Unit : WideText(Text)) {
+        PostMessageW(Control.Handle, WM_CHAR, Unit, 1);
         App.Pump();
     }
 }

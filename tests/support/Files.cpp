@@ -2,6 +2,10 @@
 
 #include <stdexcept>
 
+#include "SysUtils.h"
+
+// Files are reached through the wide calls, with the program's own conversion: names in any script,
+// and paths beyond MAX_PATH.
 namespace TestSupport {
 
 std::string ExeFolder()
@@ -33,9 +37,9 @@ void MakeFolders(const std::string& path)
 {
     for (size_t end = path.find('\\', 3); ; end = path.find('\\', end + 1)) {
         std::string part = path.substr(0, end);
-        DWORD attributes = GetFileAttributesA(part.c_str());
+        DWORD attributes = GetFileAttributesW(WideText(part).c_str());
         bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-        if (!part.empty() && !isFolder && !CreateDirectoryA(part.c_str(), nullptr))
+        if (!part.empty() && !isFolder && !CreateDirectoryW(WideText(part).c_str(), nullptr))
             throw std::runtime_error("cannot create " + part + ": " + ErrorText(GetLastError()));
         if (end == std::string::npos)
             return;
@@ -44,7 +48,7 @@ void MakeFolders(const std::string& path)
 
 std::string ReadWholeFile(const std::string& path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE file = CreateFileW(WideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot open " + path + ": " + ErrorText(GetLastError()));
@@ -60,23 +64,18 @@ std::string ReadWholeFile(const std::string& path)
 
 static void DeleteTree(const std::string& folder)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = folder + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(path + "\\");
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
+    ForEachFile(folder + "*", [&folder](const TFoundFile& found) {
+        if (found.Name == "." || found.Name == "..")
+            return true;
+        const std::string path = folder + found.Name;
+        SetFileAttributesW(WideText(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.Attributes & FILE_ATTRIBUTE_DIRECTORY)
+            DeleteTree(path + "\\");
+        else
+            DeleteFileW(WideText(path).c_str());
+        return true;
+    });
+    RemoveDirectoryW(WideText(folder).c_str());
 }
 
 TempDir::TempDir()
@@ -100,7 +99,7 @@ std::string TempDir::Write(const std::string& name, const std::string& bytes) co
     std::string path = FPath + name;
     size_t slash = path.rfind('\\');
     MakeFolders(path.substr(0, slash));
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(WideText(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot write " + path + ": " + ErrorText(GetLastError()));
     DWORD written = 0;
@@ -118,7 +117,7 @@ std::string TempDir::Read(const std::string& name) const
 
 bool TempDir::Exists(const std::string& name) const
 {
-    return GetFileAttributesA((FPath + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(WideText(FPath + name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string TempDir::Folder(const std::string& name) const
