@@ -40,8 +40,10 @@ run_suites() (
   # The tests of a full disk fill a volume of their own: a small tmpfs, in a mount namespace of
   # this run's own, linked as the prefix's drive E:.  It is mounted before the wineserver starts,
   # since the server is what opens files.  Where it cannot be had, those tests say why and skip.
+  # scripts/emu32.sh runs the emulated suites in a private mount namespace already.
   unset KESTERLY_FULL_VOLUME
-  if [[ -z ${KESTERLY_MOUNT_NS:-} ]] && (($(id -u) == 0)) && unshare --mount true 2>/dev/null; then
+  [[ -z ${KESTERLY_EMULATED:-} ]] || KESTERLY_MOUNT_NS=1
+  if [[ -z ${KESTERLY_MOUNT_NS:-} ]] && (($(id -u) == 0)) && unshare --mount --propagation private true 2>/dev/null; then
     KESTERLY_MOUNT_NS=1 exec unshare --mount --propagation private bash scripts/test.sh --suites "$preset" "$@"
   fi
   local volume=build/$preset/full-volume why=
