@@ -37,7 +37,33 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 run_suites() (
   local preset=$1
   shift
+  # The tests of a full disk fill a volume of their own: a small tmpfs, in a mount namespace of
+  # this run's own, linked as the prefix's drive E:.  It is mounted before the wineserver starts,
+  # since the server is what opens files.  Where it cannot be had, those tests say why and skip.
+  # scripts/emu32.sh runs the emulated suites in a private mount namespace already.
+  unset KESTERLY_FULL_VOLUME
+  [[ -z ${KESTERLY_EMULATED:-} ]] || KESTERLY_MOUNT_NS=1
+  if [[ -z ${KESTERLY_MOUNT_NS:-} ]] && (($(id -u) == 0)) && unshare --mount --propagation private true 2>/dev/null; then
+    KESTERLY_MOUNT_NS=1 exec unshare --mount --propagation private bash scripts/test.sh --suites "$preset" "$@"
+  fi
+  local volume=build/$preset/full-volume why=
+  mkdir -p "$volume"
+  if [[ -z ${KESTERLY_MOUNT_NS:-} ]]; then
+    why="it needs root and a mount namespace of its own"
+  elif ! mount -t tmpfs -o size=4m kesterly-full "$volume"; then
+    why="a tmpfs cannot be mounted here"
+  fi
   source scripts/wine-env.sh "build/$preset"
+  if [[ -z $why && -z ${KESTERLY_WINESERVER_OWNED:-} ]]; then
+    why="the prefix's wineserver was started outside this run, and does not see the volume"
+  fi
+  if [[ -z $why ]]; then
+    ln -sfn "$PWD/$volume" "$WINEPREFIX/dosdevices/e:"
+    export KESTERLY_FULL_VOLUME=E:
+    echo "== test $preset: drive E: is a 4 MB tmpfs of this run's own, for the tests of a full disk"
+  else
+    echo "== test $preset: no volume to fill, so the tests of a full disk skip: $why"
+  fi
   if [[ -n ${KESTERLY_EMULATED:-} ]]; then
     # Proof that this namespace's binfmt_misc hands 32-bit programs to qemu, even on a machine
     # whose kernel would run them itself.

@@ -88,9 +88,22 @@ protected:
     std::string gameFolder = dir.Folder("Westwood\\Tiberian Sun");
     std::string rulesFolder = dir.Folder("Rules");
     StubGame game{gameFolder, "Game.exe"};
+    FullVolume volume;
+    std::unique_ptr<TempDir> onVolume;
     std::unique_ptr<KesterlyApp> app;
 
     Launch() { registry.SetString(TSKey, "InstallPath", game.Path()); }
+
+    // The game installed in a folder of the small volume instead; skips the test where there is none.
+    void InstallOnTheSmallVolume()
+    {
+        if (volume.Root().empty())
+            GTEST_SKIP() << FullVolume::Missing();
+        onVolume = std::make_unique<TempDir>(volume.Root());
+        gameFolder = onVolume->Folder("Tiberian Sun");
+        game = StubGame(gameFolder, "Game.exe");
+        registry.SetString(TSKey, "InstallPath", game.Path());
+    }
 
     // Starts the program with both rules folders at rulesFolder and the given tab shown. The
     // settings key is removed afterwards, so that it exists again only if the program saved.
@@ -144,11 +157,12 @@ protected:
     }
     TStubRecord OneStart() { return OneStart(game); }
     // The one box shown, a ShowMessage of the file layer's text.
-    void ExpectOneFileMessage(const std::string& naming)
+    void ExpectOneFileMessage(const std::string& naming, const std::string& reason = "")
     {
         ASSERT_EQ(boxes.Boxes().size(), 1u);
         EXPECT_EQ(boxes.Boxes()[0].Caption, "Kesterly");
         EXPECT_NE(boxes.Boxes()[0].Text.find(naming), std::string::npos) << boxes.Boxes()[0].Text;
+        EXPECT_NE(boxes.Boxes()[0].Text.find(reason), std::string::npos) << boxes.Boxes()[0].Text;
     }
     // The one box shown, the system-error box of a failed start or removal.
     void ExpectOneSystemError(const std::string& tab, DWORD code)
@@ -404,15 +418,19 @@ TEST_F(Launch, CopyingTheInstalledFileOntoItselfKeepsItsContent)
     ExpectSavedAndEnded();
 }
 
-TEST_F(Launch, ACopyThatFailsPartWayLeavesTheOldRulesIniIntact)
+// The game's folder on the small volume, which each test fills up.
+class LaunchOnAFullDisk : public Launch {
+    void SetUp() override { InstallOnTheSmallVolume(); }
+};
+
+TEST_F(LaunchOnAFullDisk, ACopyThatFailsPartWayLeavesTheOldRulesIniIntact)
 {
     dir.Write("Rules\\Veteran.ini", RulesText("Tiberian Sun Veteran", 5000));
-    dir.Write("Westwood\\Tiberian Sun\\Rules.ini", "old\r\n");
+    onVolume->Write("Tiberian Sun\\Rules.ini", "old\r\n");
     Open();
-    TFileStream::DiskFullAfter = 3000;  // the second chunk finds the disk full
-    Finally reset{[] { TFileStream::DiskFullAfter = -1; }};
+    volume.LeaveFree(1);  // room for a part of the 5000 bytes
     Run();
-    ExpectOneFileMessage("Rules.ini");
+    ExpectOneFileMessage("Rules.ini", SystemText(ERROR_DISK_FULL));
     EXPECT_EQ(ReadWholeFile(gameFolder + "Rules.ini"), "old\r\n");
     EXPECT_EQ(FileNames(gameFolder), (Names{"Game.exe", "Rules.ini"}));
     ExpectNothingLaunched();
@@ -666,18 +684,22 @@ TEST_F(KeptCopy, TheRulesFolderBeingTheGameFolderDoesNotCountRulesIniItself)
     EXPECT_EQ(Items(Form().RulesList), Names{Kept()[0].substr(0, 32) + " Tuned"});
 }
 
-TEST_F(KeptCopy, ACopyThatCannotBeWrittenChangesNothing)
+class KeptCopyOnAFullDisk : public KeptCopy {
+    void SetUp() override { InstallOnTheSmallVolume(); }
+};
+
+TEST_F(KeptCopyOnAFullDisk, ACopyThatCannotBeWrittenChangesNothing)
 {
-    dir.Write("Westwood\\Tiberian Sun\\Rules.ini", tuned);
+    onVolume->Write("Tiberian Sun\\Rules.ini", tuned);
     Open();
-    TFileStream::DiskFullAfter = 3000;  // the chosen file fits; the kept copy does not
-    Finally reset{[] { TFileStream::DiskFullAfter = -1; }};
+    volume.LeaveFree(2);  // the chosen file's 1000 bytes fit, and a part of the kept copy's 5000
     Run();
-    ExpectOneFileMessage("Rules (kept ");
+    ExpectOneFileMessage("Rules (kept ", SystemText(ERROR_DISK_FULL));
     boxes.Clear();
+    volume.LeaveFree(1);  // a part of it again
     RunNoRules();
-    ExpectOneFileMessage("Rules (kept ");
-    EXPECT_EQ(ReadWholeFile(installed), tuned);
+    ExpectOneFileMessage("Rules (kept ", SystemText(ERROR_DISK_FULL));
+    EXPECT_EQ(ReadWholeFile(gameFolder + "Rules.ini"), tuned);
     EXPECT_EQ(FileNames(gameFolder), (Names{"Game.exe", "Rules.ini"}));
     ExpectNothingLaunched();
 }

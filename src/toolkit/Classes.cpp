@@ -4,8 +4,6 @@
 #include <cstring>
 #include <memory>
 
-long long TFileStream::DiskFullAfter = -1;
-
 namespace {
 
 AnsiString FailureText(const char* What, const AnsiString& FileName, DWORD Code)
@@ -68,11 +66,8 @@ int TFileStream::Read(void* Buffer, int Count)
 void TFileStream::WriteBuffer(const void* Buffer, int Count)
 {
     DWORD Done = 0;
-    if (DiskFullAfter >= 0 && Written + Count > DiskFullAfter)
-        Raise<EWriteError>("write", ShownName, ERROR_DISK_FULL);
     if (!WriteFile(Handle, Buffer, static_cast<DWORD>(Count), &Done, nullptr))
         Raise<EWriteError>("write", ShownName, GetLastError());
-    Written += Done;
     if (Done != static_cast<DWORD>(Count))
         Raise<EWriteError>("write", ShownName, ERROR_DISK_FULL);
 }

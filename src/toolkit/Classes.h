@@ -45,16 +45,11 @@ public:
 
     const AnsiString FileName;
 
-    // Test seam: when not negative, a write that would take the file past this many bytes
-    // fails as on a full disk (ERROR_DISK_FULL).
-    static long long DiskFullAfter;
-
 protected:
     TFileStream(const AnsiString& FileName, const AnsiString& ShownName, DWORD Access, DWORD Share, DWORD Disposition,
                 bool Creating);
     const AnsiString ShownName;  // the name that error texts give
     HANDLE Handle;
-    long long Written = 0;
 };
 
 // Writes a new version of a file beside it and puts it in place only when complete:

@@ -78,12 +78,19 @@ static void DeleteTree(const std::string& folder)
     RemoveDirectoryW(WideText(folder).c_str());
 }
 
-TempDir::TempDir()
+static std::string TempPath()
 {
-    static LONG counter = 0;
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    FPath = std::string(temp) + "kesterly-" + std::to_string(GetCurrentProcessId()) + "-" +
+    return temp;
+}
+
+TempDir::TempDir() : TempDir(TempPath()) {}
+
+TempDir::TempDir(const std::string& parent)
+{
+    static LONG counter = 0;
+    FPath = parent + "kesterly-" + std::to_string(GetCurrentProcessId()) + "-" +
             std::to_string(InterlockedIncrement(&counter)) + "\\";
     DeleteTree(FPath);
     MakeFolders(FPath.substr(0, FPath.size() - 1));

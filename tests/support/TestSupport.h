@@ -102,6 +102,8 @@ private:
 class TempDir {
 public:
     TempDir();
+    // In `parent` (a path with a trailing backslash) instead of the system's temporary folder.
+    explicit TempDir(const std::string& parent);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -119,6 +121,27 @@ public:
 
 private:
     std::string FPath;
+};
+
+// The small volume of its own that KESTERLY_FULL_VOLUME names ("E:"), which scripts/test.sh mounts
+// where it can: a real disk that fills up, for writes that fail as only a full disk makes them fail.
+class FullVolume {
+public:
+    FullVolume();
+    ~FullVolume();  // the filler goes, and the space with it
+    FullVolume(const FullVolume&) = delete;
+    FullVolume& operator=(const FullVolume&) = delete;
+
+    // "E:\\", or empty where there is no such volume, Missing() saying why.
+    const std::string& Root() const { return FRoot; }
+    static std::string Missing();
+    // Fills the volume with a file of its own, then frees exactly `clusters` clusters of it.
+    // Throws when the volume is not small, or the system does not report it full.
+    void LeaveFree(DWORD clusters);
+
+private:
+    std::string FRoot;
+    HANDLE FFiller = INVALID_HANDLE_VALUE;
 };
 
 // One message box as a MessageBoxWatcher saw it.
