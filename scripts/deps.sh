@@ -46,13 +46,38 @@ export DEBIAN_FRONTEND=noninteractive
 if [[ ${#wine32[@]} -gt 0 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo[@]}" dpkg --add-architecture i386
 fi
-"${sudo[@]}" apt-get update -q
+
+# A mirror in mid-sync fails an index now and then ("File has unexpected size ... Mirror sync in
+# progress?"), and apt-get update then exits non-zero though it kept the lists it had.  That is
+# not ours to stop for: try twice more, then go on with those lists.  Only the install decides.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+for attempt in 1 2 3; do
+  if "${sudo[@]}" apt-get update -q 2>&1 </dev/null | tee "$log"; then break; fi
+  if ((attempt < 3)); then
+    echo "deps: apt-get update failed (attempt $attempt of 3); trying again in 5 s"
+    sleep 5
+  else
+    index=$(sed -n 's/^Err:[0-9]* [^ ]* //p' "$log" | head -n 1)
+    echo "deps: apt-get update failed 3 times (index: ${index:-not named}); going on with the package lists there are"
+  fi
+done
+
+# install <package...>: apt-get install; on failure, one line naming the packages and apt's reason.
+install() {
+  if "${sudo[@]}" apt-get install -y -q "$@" </dev/null 2>&1 | tee "$log"; then return 0; fi
+  echo "deps: could not install $*: $(grep -m 1 '^E: ' "$log" | cut -c4- || echo "apt-get install failed")" >&2
+  return 1
+}
 # Recommends stay on: they bring the fonts Wine draws dialogs with (fonts-wine).
 rest=()
 for p in "${missing[@]}"; do [[ $p == wine32:i386 ]] || rest+=("$p"); done
-[[ ${#rest[@]} -eq 0 ]] || "${sudo[@]}" apt-get install -y -q "${rest[@]}" </dev/null
-# Without the 32-bit Wine everything but the 32-bit test run still works: scripts/test.sh finds
-# out whether 32-bit programs run and says so.
-if [[ ${#rest[@]} -lt ${#missing[@]} ]]; then
-  "${sudo[@]}" apt-get install -y -q wine32:i386 </dev/null || echo "deps: wine32:i386 could not be installed" >&2
+[[ ${#rest[@]} -eq 0 ]] || install "${rest[@]}"
+# Without the 32-bit Wine everything else still works, and by default scripts/test.sh runs the
+# 32-bit suites under emulation instead (scripts/i686-way.sh), which needs debootstrap.
+if [[ ${#rest[@]} -lt ${#missing[@]} ]] && ! install wine32:i386; then
+  echo "deps: going on without the 32-bit Wine" >&2
+  if [[ ${KESTERLY_I686:-auto} != native && $(dpkg-query -W -f='${db:Status-Status}' debootstrap 2>/dev/null) != installed ]]; then
+    install debootstrap
+  fi
 fi

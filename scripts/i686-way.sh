@@ -6,8 +6,8 @@
 #             emulation cannot be set up here.
 #
 # KESTERLY_I686 chooses between them:
-#   auto      the default: native where the kernel executes 32-bit x86 programs, emulated where it
-#             refuses them.  Where the emulation cannot be set up either, the i686 suites are not
+#   auto      the default: native where the kernel executes 32-bit x86 programs and the 32-bit
+#             Wine is installed, emulated elsewhere.  Where the emulation cannot be set up either, the i686 suites are not
 #             run, and the x86_64 run decides.
 #   native    native; where the kernel refuses 32-bit programs the run fails.
 #   emulated  emulated, even where the kernel executes 32-bit programs; where the emulation cannot
@@ -16,6 +16,9 @@
 # silence, and never falls back to the other way.
 
 i686_kernel_runs_i386() { bash "${BASH_SOURCE[0]%/*}/runs-i386.sh"; }
+# Whether Debian's 32-bit Wine is installed: scripts/deps.sh may fail to install it, as when the
+# mirror's i386 index is mid-sync and the i386 twins of updated libraries cannot be had.
+i686_wine32_installed() { [[ $(dpkg-query -W -f='${db:Status-Status}' wine32:i386 2>/dev/null) == installed ]]; }
 
 # i686_choose: sets i686_way (native or emulated), i686_chosen (1 when KESTERLY_I686 chose it)
 # and i686_how (the log's words on how the way came about).  Returns 2 after one line on why,
@@ -26,7 +29,11 @@ i686_choose() {
   case ${KESTERLY_I686:-auto} in
     auto)
       i686_chosen=0 i686_how="by default: $kernel" i686_way=emulated
-      if ((native)); then i686_way=native; fi ;;
+      if ((native)) && i686_wine32_installed; then
+        i686_way=native
+      elif ((native)); then
+        i686_how+=", but its 32-bit Wine is not installed"
+      fi ;;
     native | emulated)
       i686_chosen=1 i686_how="chosen by KESTERLY_I686; $kernel" i686_way=$KESTERLY_I686 ;;
     *)

@@ -25,8 +25,12 @@ if [[ ${1:-} == --x64 ]]; then
 fi
 
 bash scripts/deps.sh
-if [[ $preset == i686 ]] && ! bash scripts/runs-i386.sh; then
+source scripts/i686-way.sh
+if [[ $preset == i686 ]] && ! i686_kernel_runs_i386; then
   echo "run: this machine does not execute 32-bit programs; starting the 64-bit Kesterly instead"
+  preset=x64
+elif [[ $preset == i686 ]] && ! i686_wine32_installed; then
+  echo "run: the 32-bit Wine is not installed here; starting the 64-bit Kesterly instead"
   preset=x64
 fi
 build=${KESTERLY_BUILD_DIR:-}

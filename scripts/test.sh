@@ -131,9 +131,9 @@ run_emulated() {
 
 [[ ${1:-} != --suites ]] || { shift; run_suites "$@"; exit; }
 
+bash scripts/deps.sh
 source scripts/i686-way.sh
 i686_choose || exit 2
-bash scripts/deps.sh
 if [[ $i686_way == emulated ]]; then emulation_setup_start; fi
 
 if [[ ${1:-} == --i686 ]]; then
