@@ -502,6 +502,22 @@ TEST_F(RulesTest, InstalledRulesFileDisablesRunWhateverTheLetterCase)
     EXPECT_FALSE(Form().RunButton.Enabled());
 }
 
+// Paths compare as the file system compares them: letter case ignored in every script, and nothing
+// else. Read as code page 1252, "\xC3\xA8" and "\xC3\x88" differ; "\xD0\x81" and "\xD0\x8D" may not.
+TEST_F(RulesTest, InstalledRulesFileDisablesRunInAnyScriptsLetterCase)
+{
+    RAGameFolder = Temp.Folder("R\xC3\xA8gles \xD0\x81");     // "Regles" with e grave, Cyrillic IO
+    const std::string Other = Temp.Folder("R\xC3\xA8gles \xD0\x8D");  // ... Cyrillic I grave
+    Temp.Write("R\xC3\xA8gles \xD0\x81\\Rules.ini", Ini("CrateMinimum=1\r\n"));
+    Temp.Write("R\xC3\xA8gles \xD0\x8D\\Rules.ini", Ini("CrateMinimum=1\r\n"));
+    Start(RATab, Temp.Path() + "R\xC3\x88GLES \xD0\x81\\");  // upper case: E grave
+    App->ClickRule(0);
+    EXPECT_FALSE(Form().RunButton.Enabled());
+    TypeOver(Other);
+    App->ClickRule(0);
+    EXPECT_TRUE(Form().RunButton.Enabled());
+}
+
 TEST_F(RulesTest, TabChangeDisablesRunAndStoresTheTypedFolder)
 {
     const std::string Folder = Temp.Folder("Rules");
