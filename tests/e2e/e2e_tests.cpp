@@ -4,6 +4,7 @@
 #include "Driver.h"
 #include "TestSupport.h"
 #include "resource.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
 
@@ -89,20 +90,6 @@ protected:
     }
 
     std::unique_ptr<KesterlyProcess> Start() { return std::make_unique<KesterlyProcess>(Program()); }
-
-    // "Version 2.1.4" from the version record of this build's kesterly.exe.
-    static std::string VersionInTheRecord()
-    {
-        DWORD unused = 0;
-        std::string record(GetFileVersionInfoSizeA(Program().c_str(), &unused), '\0');
-        VS_FIXEDFILEINFO* fixed = nullptr;
-        UINT size = 0;
-        if (record.empty() || !GetFileVersionInfoA(Program().c_str(), 0, static_cast<DWORD>(record.size()), &record[0]) ||
-            !VerQueryValueA(record.data(), "\\", reinterpret_cast<void**>(&fixed), &size))
-            return "no version record";
-        return "Version " + std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-               std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." + std::to_string(HIWORD(fixed->dwFileVersionLS));
-    }
 
     static const Strings& RedAlertEntries()
     {
@@ -254,8 +241,7 @@ TEST_F(EndToEnd, EscapeOpensTheAboutBoxAndOkReturnsToAnUnchangedWindow)
     app->Press(VK_ESCAPE);
     HWND about = app->WaitForDialog("About...");
     ASSERT_NE(about, nullptr);
-    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_VERSION, about)), VersionInTheRecord());
-    EXPECT_EQ(KesterlyProcess::Text(app->MainWindow()), "Kesterly (" + VersionInTheRecord() + ")");
+    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_VERSION, about)), KESTERLY_VERSION_LABEL);
     EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_PRODUCTNAME, about)), "Kesterly");
     EXPECT_FALSE(IsWindowEnabled(app->MainWindow()));  // modal
     app->Click(app->Control(IDC_OKBUTTON, about));
