@@ -545,7 +545,7 @@ TEST_F(Launch, ClicksQueuedBehindARunCommandChangeNeitherTheGameNorTheWindow)
     StubGame ra(dir.Folder("Westwood\\Red Alert"), "RA95.exe");
     registry.SetString(RAKey, "InstallPath", ra.Path());
     dir.Write("Rules\\Classic.ini", RulesText("Red Alert Classic", 300));
-    for (int shown = 0; shown < 4; ++shown)  // closed again, should they open
+    for (int shown = 0; shown < 4; ++shown)  // closed, should Browse or About open
         OnNextDialog(boxes, [](HWND dialog) { ADD_FAILURE(), PostMessageA(dialog, WM_CLOSE, 0, 0); });
     for (const bool withRules : {true, false}) {
         SCOPED_TRACE(withRules);
