@@ -40,8 +40,8 @@ AnsiString AnsiText(const wchar_t* Text, size_t Length);
 
 // The same for a file's or folder's name, exactly or not at all: nothing when a character of the name
 // has no counterpart of its own in the code page. The system's nearest character ("best fit") would
-// give the name of another file: the Polish city's name with its own letters (U+0141, U+00F3, U+017A)
-// becomes "Lodz.ini" in code page 1252. CodePage 0 is the process's code page.
+// give the name of another file, or of none: in code page 1252, L and z stand in for the Polish city's
+// U+0141 and U+017A. CodePage 0 is the process's code page.
 std::optional<AnsiString> AnsiName(const wchar_t* Name, size_t Length, unsigned CodePage = 0);
 
 // Path separators, found by character: in a double-byte code page (Japanese 932, Chinese 936 and
