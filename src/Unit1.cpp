@@ -99,5 +99,7 @@ void TRulesForm::FormClose(TObject*, TCloseAction& Action)
 
 void TRulesForm::AboutButtonClick(TObject*)
 {
+    if (Launching)
+        return;
     AboutForm->ShowModal();
 }

@@ -52,7 +52,7 @@ private:
     int Activated = 0;
 
     bool ActivationDone = false;  // the activation sequence runs on the first activation only
-    bool Launching = false;       // a run command or a way out is under way
+    bool Launching = false;       // a run command is under way: no tab change, Browse, About or way out
     TFont LargeFont;
 
     // A registry key under HKEY_LOCAL_MACHINE where an installer records a game, in one of three

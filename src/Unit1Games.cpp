@@ -78,7 +78,10 @@ AnsiString TRulesForm::ReadInstallPath(const TInstallPlace& Place, REGSAM View)
     if (Path.empty())
         return AnsiString();
     // The folder ends in exactly one backslash, however the installer wrote it.
-    const AnsiString Folder = Path.substr(0, Path.find_last_not_of('\\') + 1) + "\\";
+    AnsiString Folder = Path;
+    while (EndsWithBackslash(Folder))
+        Folder.pop_back();
+    Folder += "\\";
     if (Place.FileNameValue)
         return FileName.empty() ? AnsiString() : Folder + FileName;
     for (const char* Program : Place.ProgramNames)
@@ -105,7 +108,7 @@ void TRulesForm::DetectGame(const TGameProfile& Game)
         return;
     // The install path names the executable: the folder is everything up to its last backslash.
     const AnsiString InstallPath = InstallDir;
-    const size_t Separator = InstallPath.rfind('\\');
+    const size_t Separator = LastDelimiter("\\", InstallPath);
     const size_t NameStart = Separator == AnsiString::npos ? 0 : Separator + 1;
     this->*Game.GameExe = InstallPath.substr(NameStart);
     InstallDir = InstallPath.substr(0, NameStart);
@@ -161,8 +164,13 @@ void TRulesForm::StoreRulesFolder()
         this->*Game->RulesFolder = RulesDir.Text();
 }
 
-void TRulesForm::GameTabChanging(TObject*, bool&)
+void TRulesForm::GameTabChanging(TObject*, bool& AllowChange)
 {
+    // A run command under way starts the game whose Rules.ini it wrote, and saves its tab.
+    if (Launching) {
+        AllowChange = false;
+        return;
+    }
     StoreRulesFolder();
 }
 

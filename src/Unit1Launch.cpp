@@ -6,6 +6,7 @@
 #include "Classes.h"
 #include "Unit1.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 #ifndef ERROR_ELEVATION_REQUIRED
@@ -58,23 +59,58 @@ private:
     bool& Flag;
 };
 
-// shell32, loaded from System32 alone the first time a game needs it: imported, it and the DLLs it
-// pulls in would be loaded at every start, for a case that few players meet. Windows 7 without
-// update KB2533623 refuses LOAD_LIBRARY_SEARCH_SYSTEM32 (ERROR_INVALID_PARAMETER); there the full
-// System32 path is loaded, its own imports looked for in System32 first. It stays loaded: the shell
-// may leave work running in it after ShellExecuteEx returns.
-HMODULE Shell32()
+// A DLL of System32 (shell32, ole32), loaded from there alone the first time a game needs it:
+// imported, it and the DLLs it pulls in would be loaded at every start, for a case that few players
+// meet. Windows 7 without update KB2533623 refuses LOAD_LIBRARY_SEARCH_SYSTEM32
+// (ERROR_INVALID_PARAMETER); there the full System32 path is loaded, its own imports looked for in
+// System32 first. It stays loaded: the shell may leave work running in it after ShellExecuteEx returns.
+HMODULE SystemLibrary(const char* Name)
 {
-    HMODULE Module = LoadLibraryExA("shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE Module = LoadLibraryExA(Name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!Module && GetLastError() == ERROR_INVALID_PARAMETER) {
         char Folder[MAX_PATH];
         const UINT Length = GetSystemDirectoryA(Folder, MAX_PATH);
         if (Length == 0 || Length >= MAX_PATH)
             return nullptr;
-        Module = LoadLibraryExA((AnsiString(Folder) + "\\shell32.dll").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        Module = LoadLibraryExA((AnsiString(Folder) + "\\" + Name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     }
     return Module;
 }
+
+// A function of a DLL of System32, or null.
+template <class TFunction>
+TFunction SystemFunction(const char* Library, const char* Name)
+{
+    const HMODULE Module = SystemLibrary(Library);
+    return Module ? reinterpret_cast<TFunction>(reinterpret_cast<void (*)()>(GetProcAddress(Module, Name))) : nullptr;
+}
+
+// COM on this thread, apartment-threaded, while it lives: ShellExecuteEx may hand the start to shell
+// extensions, which need it. A thread already in COM stays as it was.
+class TComApartment {
+public:
+    TComApartment()
+    {
+        using CoInitializeExFunction = HRESULT(WINAPI*)(void*, DWORD);
+        const auto Initialize = SystemFunction<CoInitializeExFunction>("ole32.dll", "CoInitializeEx");
+        Uninitialize = SystemFunction<CoUninitializeFunction>("ole32.dll", "CoUninitialize");
+        // S_FALSE: already initialised the same way, which also takes a CoUninitialize.
+        if (!Initialize || !Uninitialize ||
+            FAILED(Initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
+            Uninitialize = nullptr;
+    }
+    ~TComApartment()
+    {
+        if (Uninitialize)
+            Uninitialize();
+    }
+    TComApartment(const TComApartment&) = delete;
+    TComApartment& operator=(const TComApartment&) = delete;
+
+private:
+    using CoUninitializeFunction = void(WINAPI*)();
+    CoUninitializeFunction Uninitialize = nullptr;
+};
 
 // The error code for a failed ShellExecuteEx that left none: its older SE_ERR_ value. 2, 3, 5, 8
 // and 11 are the system's codes of the same meaning.
@@ -94,19 +130,18 @@ DWORD ShellErrorCode(INT_PTR Result)
 }
 
 // Starts Program in Folder as Explorer does on a double-click, through the consent prompt for a
-// program that must run as administrator. Returns 0, or the code of the failure: 1223
-// (ERROR_CANCELLED) when the player declines the prompt.
-DWORD StartAsTheShellDoes(const AnsiString& Program, const AnsiString& Folder)
+// program that must run as administrator; the prompt comes in front of Owner. Returns 0, or the code
+// of the failure: 1223 (ERROR_CANCELLED) when the player declines the prompt.
+DWORD StartAsTheShellDoes(const AnsiString& Program, const AnsiString& Folder, HWND Owner)
 {
     using ShellExecuteExFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
-    const HMODULE Module = Shell32();
-    const auto Execute = Module ? reinterpret_cast<ShellExecuteExFunction>(reinterpret_cast<void (*)()>(
-                                      GetProcAddress(Module, "ShellExecuteExA")))
-                                : nullptr;
+    const auto Execute = SystemFunction<ShellExecuteExFunction>("shell32.dll", "ShellExecuteExA");
     if (!Execute)
         return GetLastError();
+    const TComApartment Com;
     SHELLEXECUTEINFOA Info = {};
     Info.cbSize = sizeof(Info);
+    Info.hwnd = Owner;
     // No box of the shell's own: the failure is shown as every other failure to start is.
     Info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
     Info.lpFile = Program.c_str();
@@ -243,7 +278,7 @@ void TRulesForm::StartGame()
         // A program set to run as administrator, or whose manifest asks for it: Kesterly, not
         // elevated itself, may not create it, and starts it as a double-click would.
         if (Code == ERROR_ELEVATION_REQUIRED)
-            Code = StartAsTheShellDoes(GameDir + GameExe, GameDir);
+            Code = StartAsTheShellDoes(GameDir + GameExe, GameDir, Handle);
         if (Code != ERROR_SUCCESS)
             ShowSystemError(Code);
         return;
@@ -272,7 +307,7 @@ bool TRulesForm::GameDirUsable()
     const bool DriveRoot = GameDir.size() >= 3 && std::isalpha(static_cast<unsigned char>(GameDir[0])) &&
                            GameDir[1] == ':' && GameDir[2] == '\\';
     const bool Network = GameDir.size() > 2 && GameDir[0] == '\\' && GameDir[1] == '\\';
-    if ((DriveRoot || Network) && GameDir.back() == '\\')
+    if ((DriveRoot || Network) && EndsWithBackslash(GameDir))
         return true;
     ShowMessage("The install folder of " + GameTab.Tabs[GameTab.TabIndex()] + " is not a full path: \"" + GameDir +
                 "\".\nCorrect the game's InstallPath in the registry, or reinstall the game.");

@@ -43,7 +43,7 @@ void TRulesForm::RulesDirChange(TObject*)
         return;
     Activated = 0;
     const AnsiString Text = RulesDir.Text();
-    if (!Text.empty() && Text.back() == '\\') {
+    if (EndsWithBackslash(Text)) {
         CurrentRulesFolder = Text;
         ScanRulesFolder();
     } else {
@@ -69,11 +69,13 @@ void TRulesForm::RulesListClick(TObject*)
     }
     const AnsiString Chosen = CurrentRulesFolder + NameList.Items[Index];
     const AnsiString Installed = GameDir + "Rules.ini";
-    RunButton.SetEnabled(AnsiCompareText(Chosen, Installed) != 0);
+    RunButton.SetEnabled(!SameFileName(Chosen, Installed));
 }
 
 void TRulesForm::BrowseButtonClick(TObject*)
 {
+    if (Launching)
+        return;
     if (RulesDirForm->ShowModal() != mrOk)
         return;
     CurrentRulesFolder = RulesDirForm->DirListBox.Directory() + "\\";

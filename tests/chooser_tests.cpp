@@ -484,6 +484,24 @@ TEST_F(ChooserInput, LowerCaseDriveLetterShowsTheDriveInUpperCaseAndStaysOnTheFo
     EXPECT_EQ(Drives[Selected].substr(0, 2), "C:");
 }
 
+// A folder given in another letter case, in any script, or by its short alias is spelled as stored;
+// its subfolders come in the order of the user's locale.
+TEST_F(ChooserInput, AnyLetterCaseOrShortAliasIsSpelledAsStoredAndNamesSortInTheLocale)
+{
+    const std::string Stored = WithoutBackslash(Temp.Folder("R\xC3\xA8gles"));  // e grave
+    const std::vector<std::string> Sorted = {"Ezra", "\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0", "\xD0\xAF\xD0\xB1"};
+    for (const std::string& Name : Sorted)
+        Temp.Folder("R\xC3\xA8gles\\" + Name);
+    OpenOn(Temp.Path() + "R\xC3\x88GLES\\", Directory, Drive);  // E grave
+    EXPECT_EQ(Directory, Stored);
+    const std::vector<std::string> Listed = ListItems();
+    EXPECT_EQ(std::vector<std::string>(Listed.end() - 3, Listed.end()), Sorted);
+    wchar_t Alias[MAX_PATH];
+    ASSERT_GT(GetShortPathNameW(WideText(Stored).c_str(), Alias, MAX_PATH), 0u);
+    OpenOn(AnsiText(Alias, lstrlenW(Alias)), Directory, Drive);
+    EXPECT_EQ(Directory, Stored);
+}
+
 TEST_F(ChooserInput, DriveThatDoesNotExistShowsItsRootAlone)
 {
     const DWORD Drives = GetLogicalDrives();

@@ -538,6 +538,33 @@ TEST_F(Launch, AClickOnRunWhileTheErrorBoxIsOpenDoesNothing)
     ExpectSavedAndEnded();
 }
 
+// Clicks on the other game's tab, on Browse and on About, queued behind a run command: the game
+// whose Rules.ini was written starts, its tab is saved, and no dialog opens.
+TEST_F(Launch, ClicksQueuedBehindARunCommandChangeNeitherTheGameNorTheWindow)
+{
+    StubGame ra(dir.Folder("Westwood\\Red Alert"), "RA95.exe");
+    registry.SetString(RAKey, "InstallPath", ra.Path());
+    dir.Write("Rules\\Classic.ini", RulesText("Red Alert Classic", 300));
+    for (int shown = 0; shown < 4; ++shown)  // closed, should Browse or About open
+        OnNextDialog(boxes, [](HWND dialog) { ADD_FAILURE(), PostMessageA(dialog, WM_CLOSE, 0, 0); });
+    for (const bool withRules : {true, false}) {
+        SCOPED_TRACE(withRules);
+        Open(RATab);
+        if (withRules)
+            app->ClickRule(0);
+        // (5, 5) lies on the first tab, Tiberian SUN's.
+        for (HWND target : {(withRules ? Form().RunButton : Form().NoRulesButton).Handle, Form().GameTab.Handle,
+                            Form().BrowseButton.Handle, Form().AboutButton.Handle})
+            PostClick(target);
+        app->Pump();
+        const std::vector<TStubRecord> starts = ra.WaitForRecords(withRules ? 1 : 2);
+        EXPECT_EQ(starts.size(), withRules ? 1u : 2u);
+        EXPECT_EQ(starts.empty() ? 0 : starts.back().RulesSize, withRules ? 300 : -1);
+        ExpectSavedAndEnded(RATab);
+    }
+    EXPECT_TRUE(game.WaitForRecords(1, 700).empty());
+}
+
 // Before Run replaces Rules.ini or Run no Rules removes it, a Rules.ini whose bytes stand nowhere
 // else is kept as "Rules (kept <local time>).ini" in the game folder.
 class KeptCopy : public Launch {

@@ -135,10 +135,11 @@ protected:
     {
         ASSERT_TRUE(OpenClipboard(Form().Handle));
         EmptyClipboard();
-        HGLOBAL Memory = GlobalAlloc(GMEM_MOVEABLE, Text.size() + 1);
-        memcpy(GlobalLock(Memory), Text.c_str(), Text.size() + 1);
+        const std::wstring Wide = WideText(Text);  // CF_TEXT would be read in the keyboard's code page
+        HGLOBAL Memory = GlobalAlloc(GMEM_MOVEABLE, (Wide.size() + 1) * sizeof(wchar_t));
+        memcpy(GlobalLock(Memory), Wide.c_str(), (Wide.size() + 1) * sizeof(wchar_t));
         GlobalUnlock(Memory);
-        SetClipboardData(CF_TEXT, Memory);
+        SetClipboardData(CF_UNICODETEXT, Memory);
         CloseClipboard();
         TypeOver("\x16");
         ASSERT_EQ(Form().RulesDir.Text(), Text);
@@ -462,16 +463,17 @@ TEST_F(RulesTest, FolderWithSpacesAndAccentsIsTypedAndScanned)
 
 // --- Selection and the Run button ---------------------------------------------------------------
 
+// Letter case is ignored in every script, and nothing else is: read as code page 1252, e grave and
+// E grave (C3 A8, C3 88) differ, and Cyrillic IO and I grave (D0 81, D0 8D) may not.
 TEST_F(RulesTest, InstalledRulesFileDisablesRunWhateverTheLetterCase)
 {
     const std::string Rules = Ini("CrateMinimum=1\r\n");
-    Temp.Write("Games\\Red Alert\\RULES.INI", Rules);
-    Temp.Write("Games\\Red Alert\\Other.ini", Rules);
-    const std::string Elsewhere = Temp.Folder("Elsewhere");
-    Temp.Write("Elsewhere\\Rules.ini", Rules);
-    std::string Upper = RAGameFolder;
-    CharUpperBuffA(&Upper[0], static_cast<DWORD>(Upper.size()));
-    Start(RATab, Upper);
+    RAGameFolder = Temp.Folder("R\xC3\xA8gles \xD0\x81");
+    Temp.Write("R\xC3\xA8gles \xD0\x81\\RULES.INI", Rules);
+    Temp.Write("R\xC3\xA8gles \xD0\x81\\Other.ini", Rules);
+    const std::string Elsewhere = Temp.Folder("R\xC3\xA8gles \xD0\x8D");
+    Temp.Write("R\xC3\xA8gles \xD0\x8D\\Rules.ini", Rules);
+    Start(RATab, Temp.Path() + "R\xC3\x88GLES \xD0\x81\\");
     EXPECT_FALSE(Form().RunButton.Enabled());
     const Entries Found = Lists();
     ASSERT_EQ(Found.size(), 2u);

@@ -245,23 +245,6 @@ INSTANTIATE_TEST_SUITE_P(MainWindow, Caption,
                                          TCaptionCase{"Changed", "Version 3.0 beta", "Kesterly (Version 3.0 beta)"}),
                          [](const testing::TestParamInfo<TCaptionCase>& Info) { return std::string(Info.param.Name); });
 
-// The version record (here, of this test program, which carries the program's resources) and the About
-// box's label give the same version.
-TEST(Version, TheRecordAndTheAboutLabelAgree)
-{
-    HRSRC Found = FindResourceA(nullptr, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));  // RT_VERSION
-    ASSERT_NE(Found, nullptr);
-    // VS_VERSIONINFO: three WORDs and L"VS_VERSION_INFO", then, 32-bit aligned, the fixed part.
-    const auto* Fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(
-        static_cast<const char*>(LockResource(LoadResource(nullptr, Found))) + 40);
-    ASSERT_EQ(Fixed->dwSignature, 0xFEEF04BDu);
-    MessageBoxWatcher Boxes;
-    KesterlyApp App;
-    EXPECT_EQ(AboutForm->Version.Caption(), "Version " + std::to_string(HIWORD(Fixed->dwFileVersionMS)) + "." +
-                                                std::to_string(LOWORD(Fixed->dwFileVersionMS)) + "." +
-                                                std::to_string(HIWORD(Fixed->dwFileVersionLS)));
-}
-
 // Enter clicks Run when it is enabled, else Run no Rules: seen in what the started game finds.
 struct TEnterCase {
     const char* Name;

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cwchar>
 #include <functional>
 #include <initializer_list>
 
 #include "Forms.h"
+
+#include <commctrl.h>
 
 namespace {
 
@@ -59,14 +62,27 @@ bool IsFolder(const AnsiString& Path)
 
 AnsiString AppendName(const AnsiString& Folder, const AnsiString& Name)
 {
-    return Folder.back() == '\\' ? Folder + Name : Folder + "\\" + Name;
+    return EndsWithBackslash(Folder) ? Folder + Name : Folder + "\\" + Name;
 }
 
 // The folder above a path of the form "X:\..." ; a drive's root has none and stays.
 AnsiString ParentOf(const AnsiString& Path)
 {
-    const size_t Separator = Path.rfind('\\');
+    const size_t Separator = LastDelimiter("\\", Path);
     return Path.substr(0, Separator <= 2 ? 3 : Separator);
+}
+
+// The name of the entry that Path names as the file system stores it: Path's last name may differ
+// from it in letter case, in any script, or be its short (8.3) alias. Name, the last name as given,
+// when the entry cannot be found or its stored name has no spelling of its own in the code page.
+AnsiString StoredName(const AnsiString& Path, const AnsiString& Name)
+{
+    WIN32_FIND_DATAW Found;
+    const HANDLE Search = FindFirstFileW(WideText(Path).c_str(), &Found);
+    if (Search == INVALID_HANDLE_VALUE)
+        return Name;
+    FindClose(Search);
+    return AnsiName(Found.cFileName, wcslen(Found.cFileName)).value_or(Name);
 }
 
 // The path of an existing folder with each name spelled as the file system spells it.
@@ -74,19 +90,13 @@ AnsiString SpelledAsStored(const AnsiString& Path)
 {
     AnsiString Spelled = Path.substr(0, 3);
     for (size_t Start = 3; Start < Path.size();) {
-        size_t End = Path.find('\\', Start);
+        size_t End = FindDelimiter("\\", Path, Start);
         if (End == AnsiString::npos)
             End = Path.size();
         const AnsiString Name = Path.substr(Start, End - Start);
         Start = End + 1;
-        if (Name.empty())
-            continue;
-        AnsiString Stored = Name;
-        ForEachFile(AppendName(Spelled, Name), [&Stored](const TFoundFile& Found) {
-            Stored = Found.Name;
-            return false;
-        });
-        Spelled = AppendName(Spelled, Stored);
+        if (!Name.empty())
+            Spelled = AppendName(Spelled, StoredName(AppendName(Spelled, Name), Name));
     }
     return Spelled;
 }
@@ -355,17 +365,14 @@ void TDriveComboBox::DrawItem(const DRAWITEMSTRUCT& Item)
 
 TDirectoryListBox::~TDirectoryListBox()
 {
-    if (SystemListProc && IsWindow(Handle)) {
-        SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SystemListProc));
-        SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
-    }
+    if (IsWindow(Handle))
+        RemoveWindowSubclass(Handle, ListProc, 0);
 }
 
 void TDirectoryListBox::Attached()
 {
-    SetWindowLongPtrA(Handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SystemListProc =
-        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListProc)));
+    // The common controls' own subclassing: the list stays a Unicode window, as the system made it.
+    SetWindowSubclass(Handle, ListProc, 0, reinterpret_cast<DWORD_PTR>(this));
     SetDirectory("");
 }
 
@@ -381,7 +388,7 @@ void TDirectoryListBox::SetDirectory(const AnsiString& Value)
         Path = AnsiString(Windows).substr(0, 3);
     }
     Path[0] = UpperLetter(Path[0]);
-    while (Path.size() > 3 && Path.back() == '\\')
+    while (Path.size() > 3 && EndsWithBackslash(Path))
         Path.pop_back();
     while (Path.size() > 3 && !IsFolder(Path))
         Path = ParentOf(Path);
@@ -401,7 +408,7 @@ void TDirectoryListBox::Fill()
 {
     Paths.assign(1, Current.substr(0, 3));
     for (size_t Start = 3; Start < Current.size();) {
-        size_t End = Current.find('\\', Start);
+        size_t End = FindDelimiter("\\", Current, Start);
         if (End == AnsiString::npos)
             End = Current.size();
         Paths.push_back(Current.substr(0, End));
@@ -416,7 +423,7 @@ void TDirectoryListBox::Fill()
     SendMessageA(Handle, WM_SETREDRAW, FALSE, 0);
     SendMessageA(Handle, LB_RESETCONTENT, 0, 0);
     for (size_t Index = 0; Index < Paths.size(); ++Index) {
-        const AnsiString Text = Index == 0 ? Paths[0] : Paths[Index].substr(Paths[Index].rfind('\\') + 1);
+        const AnsiString Text = Index == 0 ? Paths[0] : Paths[Index].substr(LastDelimiter("\\", Paths[Index]) + 1);
         SendMessageA(Handle, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Text.c_str()));
     }
     SendMessageA(Handle, LB_SETCURSEL, static_cast<WPARAM>(PathLevels - 1), 0);
@@ -463,9 +470,12 @@ void TDirectoryListBox::DrawItem(const DRAWITEMSTRUCT& Item)
                     [OnPath](HDC Dc, int Left, int Top) { DrawFolder(Dc, Left, Top, OnPath); });
 }
 
-LRESULT CALLBACK TDirectoryListBox::ListProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam)
+LRESULT CALLBACK TDirectoryListBox::ListProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam, UINT_PTR,
+                                             DWORD_PTR Data)
 {
-    TDirectoryListBox* List = reinterpret_cast<TDirectoryListBox*>(GetWindowLongPtrA(Window, GWLP_USERDATA));
+    if (Message == WM_NCDESTROY)
+        RemoveWindowSubclass(Window, ListProc, 0);
+    TDirectoryListBox* List = reinterpret_cast<TDirectoryListBox*>(Data);
     // No exception may unwind through the system's frames between here and the message loop.
     try {
         return List->HandleListMessage(Message, WParam, LParam);
@@ -482,7 +492,7 @@ LRESULT TDirectoryListBox::HandleListMessage(UINT Message, WPARAM WParam, LPARAM
     switch (Message) {
     case WM_GETDLGCODE: {
         // The dialog manager asks before it takes Enter for the default button.
-        LRESULT Code = CallWindowProcA(SystemListProc, Handle, Message, WParam, LParam);
+        LRESULT Code = DefSubclassProc(Handle, Message, WParam, LParam);
         const MSG* Key = reinterpret_cast<const MSG*>(LParam);
         if (Key && Key->message == WM_KEYDOWN && Key->wParam == VK_RETURN && CanOpenSelected())
             Code |= DLGC_WANTMESSAGE;
@@ -504,5 +514,5 @@ LRESULT TDirectoryListBox::HandleListMessage(UINT Message, WPARAM WParam, LPARAM
             return 0;
         break;
     }
-    return CallWindowProcA(SystemListProc, Handle, Message, WParam, LParam);
+    return DefSubclassProc(Handle, Message, WParam, LParam);
 }

@@ -73,7 +73,8 @@ public:
     void DrawItem(const DRAWITEMSTRUCT& Item) override;
 
 private:
-    static LRESULT CALLBACK ListProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
+    static LRESULT CALLBACK ListProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam, UINT_PTR Id,
+                                     DWORD_PTR Data);
     LRESULT HandleListMessage(UINT Message, WPARAM WParam, LPARAM LParam);
     int SelectedIndex() const;
     bool CanOpenSelected() const;
@@ -83,5 +84,4 @@ private:
     AnsiString Current;
     std::vector<AnsiString> Paths;  // the full path of each item
     int PathLevels = 0;             // items below this index are the path down to Current
-    WNDPROC SystemListProc = nullptr;
 };

@@ -11,8 +11,9 @@ TForm::TForm(int TemplateId)
     HWND Owner = Application && Application->MainForm ? Application->MainForm->Handle : nullptr;
     CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(TemplateId), Owner, DialogProc,
                        reinterpret_cast<LPARAM>(this));
+    const DWORD Error = GetLastError();  // before the texts below are made, which may change it
     if (!Handle)
-        throw Exception("Could not create window " + IntToStr(TemplateId) + ": " + SysErrorMessage(GetLastError()));
+        throw Exception("Could not create window " + IntToStr(TemplateId) + ": " + SysErrorMessage(Error));
 }
 
 TForm::~TForm()

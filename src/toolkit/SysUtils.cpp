@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 AnsiString IntToStr(long long Value)
@@ -13,8 +14,16 @@ AnsiString IntToStr(long long Value)
 
 int AnsiCompareText(const AnsiString& S1, const AnsiString& S2)
 {
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, S1.data(), static_cast<int>(S1.size()),
-                          S2.data(), static_cast<int>(S2.size())) - CSTR_EQUAL;
+    const std::wstring W1 = WideText(S1), W2 = WideText(S2);
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, W1.data(), static_cast<int>(W1.size()), W2.data(),
+                          static_cast<int>(W2.size())) - CSTR_EQUAL;
+}
+
+bool SameFileName(const AnsiString& S1, const AnsiString& S2)
+{
+    const std::wstring W1 = WideText(S1), W2 = WideText(S2);
+    return CompareStringOrdinal(W1.data(), static_cast<int>(W1.size()), W2.data(), static_cast<int>(W2.size()),
+                                TRUE) == CSTR_EQUAL;
 }
 
 AnsiString SysErrorMessage(unsigned long ErrorCode)
@@ -53,6 +62,75 @@ AnsiString AnsiText(const wchar_t* Text, size_t Length)
     if (!Narrow.empty())
         WideCharToMultiByte(CP_ACP, 0, Text, Count, &Narrow[0], static_cast<int>(Narrow.size()), nullptr, nullptr);
     return Narrow;
+}
+
+std::optional<AnsiString> AnsiName(const wchar_t* Name, size_t Length, unsigned CodePage)
+{
+    if (Length == 0)
+        return AnsiString();
+    if (CodePage == 0)
+        CodePage = GetACP();
+    // UTF-8 has a counterpart for every character but a lone surrogate, and takes neither the
+    // best-fit flag nor the default character.
+    const bool Utf8 = CodePage == CP_UTF8;
+    const DWORD Flags = Utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL UsedDefault = FALSE;
+    BOOL* const Check = Utf8 ? nullptr : &UsedDefault;
+    const int Count = static_cast<int>(Length);
+    const int Size = WideCharToMultiByte(CodePage, Flags, Name, Count, nullptr, 0, nullptr, Check);
+    if (Size == 0 || UsedDefault)
+        return std::nullopt;
+    AnsiString Narrow(static_cast<size_t>(Size), '\0');
+    WideCharToMultiByte(CodePage, Flags, Name, Count, &Narrow[0], Size, nullptr, nullptr);
+    return Narrow;
+}
+
+namespace {
+
+// Calls Visit with the offset of each character of S from Start on, until it returns false.
+template <class TVisit>
+void ForEachCharacter(const AnsiString& S, size_t Start, unsigned CodePage, TVisit Visit)
+{
+    for (size_t Offset = Start; Offset < S.size();) {
+        if (!Visit(Offset))
+            return;
+        const bool Lead = IsDBCSLeadByteEx(CodePage, static_cast<BYTE>(S[Offset])) && Offset + 1 < S.size();
+        Offset += Lead ? 2 : 1;
+    }
+}
+
+bool IsDelimiter(const char* Delimiters, char C)
+{
+    return C != '\0' && std::strchr(Delimiters, C) != nullptr;
+}
+
+}  // namespace
+
+size_t FindDelimiter(const char* Delimiters, const AnsiString& S, size_t Start, unsigned CodePage)
+{
+    size_t Found = AnsiString::npos;
+    ForEachCharacter(S, Start, CodePage, [&](size_t Offset) {
+        if (IsDelimiter(Delimiters, S[Offset]))
+            Found = Offset;
+        return Found == AnsiString::npos;
+    });
+    return Found;
+}
+
+size_t LastDelimiter(const char* Delimiters, const AnsiString& S, unsigned CodePage)
+{
+    size_t Found = AnsiString::npos;
+    ForEachCharacter(S, 0, CodePage, [&](size_t Offset) {
+        if (IsDelimiter(Delimiters, S[Offset]))
+            Found = Offset;
+        return true;
+    });
+    return Found;
+}
+
+bool EndsWithBackslash(const AnsiString& S, unsigned CodePage)
+{
+    return !S.empty() && LastDelimiter("\\", S, CodePage) == S.size() - 1;
 }
 
 unsigned LegacyCodePage()
@@ -139,13 +217,15 @@ void ForEachFile(const AnsiString& Pattern, const std::function<bool(const TFoun
     // The system also matches the pattern against a name's short (8.3) alias, through which
     // "*.ini" finds "Veteran.ini~" and "old.ini_old" ("VETERA~1.INI"): only a name that matches
     // it itself counts.
-    const char* Mask = Pattern.c_str() + Pattern.find_last_of("\\/:") + 1;
+    const char* Mask = Pattern.c_str() + LastDelimiter("\\/:", Pattern) + 1;
     do {
-        const AnsiString Name = AnsiText(Found.cFileName, wcslen(Found.cFileName));
-        if (!MatchesMask(Name.c_str(), Mask))
+        // A name without a spelling of its own in the code page is left out: bent to fit, it would
+        // be the name of another file, or of none.
+        const std::optional<AnsiString> Name = AnsiName(Found.cFileName, wcslen(Found.cFileName));
+        if (!Name || !MatchesMask(Name->c_str(), Mask))
             continue;
         const long long Size = static_cast<long long>(Found.nFileSizeHigh) << 32 | Found.nFileSizeLow;
-        if (!Visit({Name, Size, Found.dwFileAttributes}))
+        if (!Visit({*Name, Size, Found.dwFileAttributes}))
             return;
     } while (FindNextFileW(Search.Handle, &Found));
 }

@@ -2,6 +2,7 @@
 #pragma once
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "AnsiString.h"
@@ -17,8 +18,15 @@ public:
 // Signed decimal, no padding.
 AnsiString IntToStr(long long Value);
 
-// Compares two texts in the user's locale, ignoring letter case: <0, 0 or >0.
+// Compares two texts shown to the user, as the user's locale sorts them, ignoring letter case: <0,
+// 0 or >0. Compared in UTF-16: the system's -A comparison reads the bytes in the locale's code page,
+// never in UTF-8.
 int AnsiCompareText(const AnsiString& S1, const AnsiString& S2);
+
+// Whether two file names or paths are the same text to the file system: UTF-16 code units compared
+// one by one, letter case ignored in every script. Two texts that differ may still name one file
+// (SameFile in Classes.h tells).
+bool SameFileName(const AnsiString& S1, const AnsiString& S2);
 
 // The system's text for an error code (FormatMessageA, no inserts), without the trailing line break.
 // Empty when the system has no text for the code.
@@ -29,6 +37,23 @@ AnsiString SysErrorMessage(unsigned long ErrorCode);
 // lacks comes back as '?', as from the -A calls.
 std::wstring WideText(const AnsiString& Text);
 AnsiString AnsiText(const wchar_t* Text, size_t Length);
+
+// The same for a file's or folder's name, exactly or not at all: nothing when a character of the name
+// has no counterpart of its own in the code page. The system's nearest character ("best fit") would
+// give the name of another file, or of none: in code page 1252, L and z stand in for the Polish city's
+// U+0141 and U+017A. CodePage 0 is the process's code page.
+std::optional<AnsiString> AnsiName(const wchar_t* Name, size_t Length, unsigned CodePage = 0);
+
+// Path separators, found by character: in a double-byte code page (Japanese 932, Chinese 936 and
+// 950, ...) the second byte of a character may be 0x5C, the byte of the backslash: the katakana SO
+// (U+30BD) is 83 5C in code page 932. Offsets are in bytes; CodePage 0 is the process's code page.
+// The offset of the first character at or after Start (a character's first byte) that is one of
+// Delimiters (ASCII characters), or npos.
+size_t FindDelimiter(const char* Delimiters, const AnsiString& S, size_t Start = 0, unsigned CodePage = 0);
+// The offset of the last such character, or npos.
+size_t LastDelimiter(const char* Delimiters, const AnsiString& S, unsigned CodePage = 0);
+// Whether the last character of S is a backslash.
+bool EndsWithBackslash(const AnsiString& S, unsigned CodePage = 0);
 
 // A text read from a file, as it is shown: valid UTF-8 stands for itself; other bytes are in the
 // system's legacy ANSI code page, in which the games, ANSI programs of that code page, read them.
