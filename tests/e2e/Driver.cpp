@@ -7,6 +7,7 @@
 #include "resource.h"
 
 #include <stdexcept>
+#include <tuple>
 
 namespace E2E {
 
@@ -25,18 +26,18 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs)
 
 namespace {
 
-HKEY OpenKey(const std::string& key, REGSAM access, REGSAM view = KEY_WOW64_32KEY)
+HKEY OpenKey(const std::string& key, REGSAM access, REGSAM view = KEY_WOW64_32KEY, HKEY root = HKEY_LOCAL_MACHINE)
 {
     HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, access | view, &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, key.c_str(), 0, access | view, &handle) != ERROR_SUCCESS)
         return nullptr;
     return handle;
 }
 
-HKEY CreateKey(const std::string& key, REGSAM view)
+HKEY CreateKey(const std::string& key, REGSAM view, HKEY root)
 {
     HKEY handle = nullptr;
-    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    LONG status = RegCreateKeyExA(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                   KEY_ALL_ACCESS | view, nullptr, &handle, nullptr);
     if (status != ERROR_SUCCESS)
         throw std::runtime_error("cannot create HKLM\\" + key + ": error " + std::to_string(status));
@@ -44,9 +45,9 @@ HKEY CreateKey(const std::string& key, REGSAM view)
 }
 
 void SetValue(const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size,
-              REGSAM view = KEY_WOW64_32KEY)
+              REGSAM view = KEY_WOW64_32KEY, HKEY root = HKEY_LOCAL_MACHINE)
 {
-    HKEY handle = CreateKey(key, view);
+    HKEY handle = CreateKey(key, view, root);
     LONG status = RegSetValueExA(handle, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(handle);
     if (status != ERROR_SUCCESS)
@@ -76,15 +77,16 @@ std::optional<std::pair<DWORD, std::string>> GetValue(const std::string& key, co
 RegistryKeys::RegistryKeys()
 {
     using namespace TestSupport;
-    std::vector<std::pair<const char*, REGSAM>> keys;
+    std::vector<std::tuple<const char*, REGSAM, HKEY>> keys;
     for (const char* key : {TSKey, RAKey, RAGermanKey, RAFrenchKey, FirstDecadeKey, SettingsKey})
-        keys.emplace_back(key, KEY_WOW64_32KEY);
+        keys.emplace_back(key, KEY_WOW64_32KEY, HKEY_LOCAL_MACHINE);
     for (const char* key : {TSStoreKey, RAStoreKey, TSSteamKey, RASteamKey})
         for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
-            keys.emplace_back(key, view);
-    for (const auto& [key, view] : keys) {
-        Saved saved{key, view, false, {}};
-        if (HKEY handle = OpenKey(key, KEY_READ, view)) {
+            keys.emplace_back(key, view, HKEY_LOCAL_MACHINE);
+    keys.emplace_back(CnCNetKey, KEY_WOW64_32KEY, HKEY_CURRENT_USER);
+    for (const auto& [key, view, root] : keys) {
+        Saved saved{key, view, root, false, {}};
+        if (HKEY handle = OpenKey(key, KEY_READ, view, root)) {
             saved.Existed = true;
             char name[16384];
             BYTE data[65536];
@@ -98,27 +100,27 @@ RegistryKeys::RegistryKeys()
             RegCloseKey(handle);
         }
         FSaved.push_back(saved);
-        Delete(key, view);
+        Delete(key, view, root);
     }
 }
 
 RegistryKeys::~RegistryKeys()
 {
     for (const Saved& saved : FSaved) {
-        Delete(saved.Key, saved.View);
+        Delete(saved.Key, saved.View, saved.Root);
         if (!saved.Existed)
             continue;
-        RegCloseKey(CreateKey(saved.Key, saved.View));
+        RegCloseKey(CreateKey(saved.Key, saved.View, saved.Root));
         for (const Value& value : saved.Values)
             SetValue(saved.Key, value.Name, value.Type, value.Bytes.data(), static_cast<DWORD>(value.Bytes.size()),
-                     saved.View);
+                     saved.View, saved.Root);
     }
 }
 
 void RegistryKeys::SetString(const std::string& key, const std::string& name, const std::string& value,
-                             REGSAM view)
+                             REGSAM view, HKEY root)
 {
-    SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1), view);
+    SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1), view, root);
 }
 
 void RegistryKeys::SetDword(const std::string& key, const std::string& name, DWORD value)
@@ -145,13 +147,13 @@ std::optional<DWORD> RegistryKeys::GetDword(const std::string& key, const std::s
     return number;
 }
 
-void RegistryKeys::Delete(const std::string& key, REGSAM view)
+void RegistryKeys::Delete(const std::string& key, REGSAM view, HKEY root)
 {
-    if (HKEY handle = OpenKey(key, KEY_ALL_ACCESS, view)) {
+    if (HKEY handle = OpenKey(key, KEY_ALL_ACCESS, view, root)) {
         RegDeleteTreeA(handle, nullptr);
         RegCloseKey(handle);
     }
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), view, 0);
+    RegDeleteKeyExA(root, key.c_str(), view, 0);
 }
 
 // KesterlyProcess
@@ -189,13 +191,14 @@ RECT ListItemRect(HWND list, int index)
 
 }  // namespace
 
-KesterlyProcess::KesterlyProcess(const std::string& exePath, StartMode mode)
+KesterlyProcess::KesterlyProcess(const std::string& exePath, StartMode mode, const std::string& currentFolder)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     std::string commandLine = "\"" + exePath + "\"";
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info))
         throw std::runtime_error("cannot start " + exePath + ": error " + std::to_string(GetLastError()));
     FProcess = info.hProcess;
     FId = info.dwProcessId;
