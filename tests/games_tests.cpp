@@ -7,6 +7,7 @@
 #include "AppFixture.h"
 #include "Registry.h"
 #include "TestSupport.h"
+#include "VdfFiles.h"
 #include "resource.h"
 
 using namespace TestSupport;
@@ -318,6 +319,42 @@ INSTANTIATE_TEST_SUITE_P(
                     {"Registry value \"InstallLocation\" is not text.", "Registry value \"Install Dir\" is not text."},
                     {"RA\\RA95.exe"}}),
     [](const testing::TestParamInfo<TPlacesCase>& Info) { return std::string(Info.param.Name); });
+
+// Steam's text files, as its libraries and app manifests are found: a whole text is read in either
+// form of libraryfolders.vdf; a text cut anywhere, garbage or a file too large gives nothing at all.
+TEST(SteamFiles, WholeTextsAreReadAndBrokenOnesGiveNothing)
+{
+    const std::string Text = "// Steam\n\"LibraryFolders\"\n{\n\t\"0\" { \"path\"\t\"C:\\\\Program Files (x86)\\\\Steam\" }\n"
+                             "\t\"1\"\t\"D:\\\\Say \\\"Hi\\\"\\n\"\n}\n";
+    TVdfNode Root;
+    ASSERT_TRUE(ParseVdf(Text.data(), Text.size(), Root));
+    const TVdfNode* List = Root.Find("libraryfolders");
+    ASSERT_NE(List, nullptr);
+    ASSERT_EQ(List->Children.size(), 2u);
+    EXPECT_EQ(List->Children[0].Text("PATH"), "C:\\Program Files (x86)\\Steam");
+    EXPECT_EQ(List->Children[1].Value, "D:\\Say \"Hi\"\\n");
+    for (size_t Size = 0; Size < Text.rfind('}'); ++Size) {
+        // Only a cut before the first key leaves a whole text (of no keys), a lone "/" excepted.
+        EXPECT_EQ(ParseVdf(Text.data(), Size, Root), Size != 1 && Size <= Text.find('"')) << Size;
+        EXPECT_TRUE(Root.Children.empty()) << Size;
+    }
+    const std::string Deep = std::string(40, '{'), Nested = "\"a\" {\"b\" {\"c\" \"d\"}}";
+    for (const std::string& Garbage : {std::string("\"a\" b"), std::string("}"), std::string("\"a\" \"b\" }"),
+                                       std::string("\"a\" {} {"), "\"a\" " + Deep, std::string("\x00\"a\"", 4)}) {
+        EXPECT_FALSE(ParseVdf(Garbage.data(), Garbage.size(), Root)) << Garbage;
+        EXPECT_TRUE(Root.Children.empty()) << Garbage;
+    }
+    ASSERT_TRUE(ParseVdf(Nested.data(), Nested.size(), Root));
+    EXPECT_EQ(Root.Find("A")->Find("B")->Text("c"), "d");
+
+    TempDir Dir;
+    EXPECT_FALSE(ReadVdfFile(Dir / "missing.vdf", Root));
+    const std::string Largest = "\"k\" \"" + std::string(MaxVdfFileSize - 6, 'x') + "\"";
+    ASSERT_TRUE(ReadVdfFile(Dir.Write("largest.vdf", Largest), Root));
+    EXPECT_EQ(Root.Text("K").size(), MaxVdfFileSize - 6);
+    EXPECT_FALSE(ReadVdfFile(Dir.Write("larger.vdf", Largest + " "), Root));
+    EXPECT_TRUE(Root.Children.empty());
+}
 
 struct TProfileCase {
     const char* Name;
