@@ -26,13 +26,6 @@ Strings Sorted(Strings items)
     return items;
 }
 
-// The index of an item, or -1.
-int IndexOf(const Strings& items, const std::string& item)
-{
-    const auto found = std::find(items.begin(), items.end(), item);
-    return found == items.end() ? -1 : static_cast<int>(found - items.begin());
-}
-
 std::string WithoutClosingBackslash(const std::string& folder)
 {
     return folder.substr(0, folder.size() - 1);
@@ -456,6 +449,13 @@ TEST_F(EndToEnd, ADllBesideTheDownloadedProgramNeverRunsInIt)
 // --- Names in any script ------------------------------------------------------------------------
 // Kesterly runs in UTF-8 (its manifest's code page), and so does this driver: names are UTF-8 here.
 
+// The index of an item, or -1.
+int IndexOf(const Strings& items, const std::string& item)
+{
+    const auto found = std::find(items.begin(), items.end(), item);
+    return found == items.end() ? -1 : static_cast<int>(found - items.begin());
+}
+
 // The chooser's selected folder, as its list shows it.
 std::string CurrentFolderShown(HWND folders)
 {
@@ -605,6 +605,19 @@ void ExpectStartedFromItsFolder(const StubGame& game)
     EXPECT_EQ(starts[0].CurrentFolder, game.Path().substr(0, game.Path().rfind('\\')));
 }
 
+// Shows the tabs, and both games' folders, then starts the game of the second tab without rules.
+void ExpectBothFoldersAndStartTheSecond(KesterlyProcess& app, const std::string& first, const StubGame& second)
+{
+    const std::string folder = second.Path().substr(0, second.Path().rfind('\\') + 1);
+    EXPECT_EQ(app.TabCaptions(), (Strings{"Tiberian SUN", "Red Alert"}));
+    EXPECT_EQ(KesterlyProcess::Text(app.Control(IDC_DIRTEXT)), first);
+    app.ClickTab(1);
+    ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(app.Control(IDC_DIRTEXT)) == folder; }));
+    app.Click(app.Control(IDC_NORULESBUTTON));
+    EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
+    ExpectStartedFromItsFolder(second);
+}
+
 // CnCNet's free Tiberian Sun: its client records the folder under HKEY_CURRENT_USER; Rules.ini goes
 // into that folder's root and the client is started. The Westwood key, where there is one, still wins.
 TEST_F(EndToEnd, CnCNetsTiberianSunIsFoundByItsClientsKeyAfterTheWestwoodKey)
@@ -615,74 +628,42 @@ TEST_F(EndToEnd, CnCNetsTiberianSunIsFoundByItsClientsKeyAfterTheWestwoodKey)
     RegistryKeys::SetString(CnCNetKey, "InstallPath", folder, KEY_WOW64_32KEY, HKEY_CURRENT_USER);
     RegistryKeys::SetString(SettingsKey, "TSRulesDir", RulesFolder);
     RegistryKeys::SetDword(SettingsKey, "GameTab", 0);
-    {
-        KesterlyProcess app(Program());
-        EXPECT_EQ(app.TabCaptions(), Strings{"Tiberian SUN"});
-        EXPECT_EQ(KesterlyProcess::Text(app.Control(IDC_DIRTEXT)), folder);
-    }
     RunEntry(Program(), "TS Fast (fast build)", RulesFolder + "TS Fast.ini", client, 1);
     ExpectStartedFromItsFolder(client);
 
     InstallTiberianSun();
     KesterlyProcess app(Program());
+    EXPECT_EQ(app.TabCaptions(), Strings{"Tiberian SUN"});
     EXPECT_EQ(KesterlyProcess::Text(app.Control(IDC_DIRTEXT)), TSFolder);
 }
 
-// A variable of this process's environment, which the programs it starts inherit, set while the
-// object lives.
-class Variable {
-public:
-    Variable(const char* name, const std::string& value) : Name(name) { SetEnvironmentVariableA(name, value.c_str()); }
-    ~Variable() { SetEnvironmentVariableA(Name, nullptr); }
-    Variable(const Variable&) = delete;
-    Variable& operator=(const Variable&) = delete;
-
-private:
-    const char* Name;
-};
-
-// A folder of the Linux side, reached through drive Z: under Wine.
-class LinuxFolder : public TempDir {
-public:
+// The Linux side: a folder reached through drive Z:, and its Linux path ("/tmp/kesterly-1-2/...").
+struct LinuxFolder : TempDir {
     LinuxFolder() : TempDir("Z:\\tmp\\") {}
-    // Its path as Linux names it, e.g. "/tmp/kt-1234/Library".
-    std::string Linux(const std::string& name = "") const
+    std::string Linux(std::string name) const
     {
-        std::string path = (*this / name).substr(2);
-        std::replace(path.begin(), path.end(), '\\', '/');
-        return path.back() == '/' ? path.substr(0, path.size() - 1) : path;
+        name = (*this / name).substr(2);
+        std::replace(name.begin(), name.end(), '\\', '/');
+        return name;
     }
 };
 
 // Started by protontricks-launch or by Steam, Kesterly finds the game its variables name: here
-// Red Alert by protontricks' and Tiberian Sun by Steam's.
+// Tiberian Sun by Steam's and Red Alert by protontricks'.
 TEST_F(EndToEnd, SteamsVariablesNameTheGamesFolders)
 {
     LinuxFolder linux;
-    RAFolder = linux.Folder("steamapps\\common\\Red Alert");
-    RA = std::make_unique<StubGame>(RAFolder, "RA95.exe");
-    TSFolder = linux.Folder("steamapps\\common\\Tiberian Sun");
-    TS = std::make_unique<StubGame>(TSFolder, "Game.exe");
-    Variable appPath("STEAM_APP_PATH", linux.Linux("steamapps/common/Red Alert"));
-    Variable appId("STEAM_APPID", "2229840");
-    Variable installPath("STEAM_COMPAT_INSTALL_PATH", linux.Linux("steamapps/common/Tiberian Sun"));
-    Variable steamAppId("SteamAppId", "2229880");
-    RegistryKeys::SetString(SettingsKey, "RARulesDir", RulesFolder);
-    RegistryKeys::SetDword(SettingsKey, "GameTab", 0);
-    auto app = Start();
-
-    EXPECT_EQ(app->TabCaptions(), (Strings{"Tiberian SUN", "Red Alert"}));
-    EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_DIRTEXT)), TSFolder);
-    app->ClickTab(1);
-    ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(app->Control(IDC_DIRTEXT)) == RAFolder; }));
-    HWND list = app->Control(IDC_RULESLIST);
-    ASSERT_TRUE(WaitUntil([&] { return Sorted(KesterlyProcess::ListItems(list)) == RedAlertEntries(); }));
-    app->ClickListItem(list, IndexOf(KesterlyProcess::ListItems(list), "Veteran: Veteran Units"));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(app->Control(IDC_RUNBUTTON)) != FALSE; }));
-    app->Click(app->Control(IDC_RUNBUTTON));
-    EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
-    EXPECT_TRUE(ReadWholeFile(RAFolder + "Rules.ini") == ReadWholeFile(Veteran));
-    ExpectStartedFromItsFolder(*RA);
+    TS = std::make_unique<StubGame>(linux.Folder("Tiberian Sun"), "Game.exe");
+    RA = std::make_unique<StubGame>(linux.Folder("Red Alert"), "RA95.exe");
+    const std::vector<std::pair<const char*, std::string>> variables = {
+        {"STEAM_COMPAT_INSTALL_PATH", linux.Linux("Tiberian Sun")}, {"SteamAppId", "2229880"},
+        {"STEAM_APP_PATH", linux.Linux("Red Alert")}, {"STEAM_APPID", "2229840"}};
+    for (const auto& [name, value] : variables)
+        SetEnvironmentVariableA(name, value.c_str());
+    KesterlyProcess app(Program());
+    for (const auto& [name, value] : variables)
+        SetEnvironmentVariableA(name, nullptr);
+    ExpectBothFoldersAndStartTheSecond(app, linux / "Tiberian Sun\\", *RA);
 }
 
 // Kesterly put into one game's folder and started from another's finds both, with no key anywhere.
@@ -692,80 +673,54 @@ TEST_F(EndToEnd, KesterlyInTheGamesFolderOrStartedFromItFindsTheGame)
     Root.Write("Copied\\Tiberian Sun\\TIBSUN.MIX", "");
     TS = std::make_unique<StubGame>(TSFolder, "Game.exe");
     ASSERT_TRUE(CopyFileA(Program().c_str(), (TSFolder + "kesterly.exe").c_str(), FALSE));
-    RAFolder = Root.Folder("Unpacked\\Red Alert");
+    RA = std::make_unique<StubGame>(Root.Folder("Unpacked\\Red Alert"), "RA95.exe");
     Root.Write("Unpacked\\Red Alert\\REDALERT.MIX", "");
-    RA = std::make_unique<StubGame>(RAFolder, "RA95.exe");
-    KesterlyProcess app(TSFolder + "kesterly.exe", KesterlyProcess::WaitForActivation, RAFolder);
-
-    EXPECT_EQ(app.TabCaptions(), (Strings{"Tiberian SUN", "Red Alert"}));
-    EXPECT_EQ(KesterlyProcess::Text(app.Control(IDC_DIRTEXT)), TSFolder);
-    app.ClickTab(1);
-    EXPECT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(app.Control(IDC_DIRTEXT)) == RAFolder; }));
-    app.Click(app.Control(IDC_NORULESBUTTON));
-    EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
-    ExpectStartedFromItsFolder(*RA);
+    KesterlyProcess app(TSFolder + "kesterly.exe", KesterlyProcess::WaitForActivation, Root / "Unpacked\\Red Alert");
+    ExpectBothFoldersAndStartTheSecond(app, TSFolder, *RA);
 }
 
 // Steam's library files are the only trace of the games. Wine names the prefix of this test
 // WINECONFIGDIR <home>\.local\share\Steam\steamapps\compatdata\2229840\pfx (ctest runs it through
 // tests/steam-prefix.sh: Wine sets the variable itself in every process, whatever its parent
-// passes). That library's libraryfolders.vdf is broken; the home's other Steam folders list two
-// libraries, one in each form of the file, with Tiberian Sun in the first and Red Alert in the other.
+// passes). That library's libraryfolders.vdf is broken; the home's ~/.steam/root one lists two
+// libraries, the first by an escaped Windows path with Tiberian Sun, the other by a Linux path.
 TEST_F(EndToEnd, SteamsLibraryFilesAloneLeadToTheGames)
 {
     char prefix[MAX_PATH] = "";
     GetEnvironmentVariableA("WINECONFIGDIR", prefix, MAX_PATH);
-    const std::string steam = "\\.local\\share\\Steam\\steamapps\\compatdata\\2229840\\pfx";
-    const std::string path = prefix;
+    const std::string path = prefix, steam = "\\.local\\share\\Steam\\steamapps\\compatdata\\2229840\\pfx";
     if (path.size() < steam.size() + 4 || path.compare(path.size() - steam.size(), steam.size(), steam) != 0)
         GTEST_SKIP() << "WINECONFIGDIR is " << path << ": run through tests/steam-prefix.sh";
-    const std::string home = path.substr(4, path.size() - steam.size() - 4) + "\\";
-    LinuxFolder libraries;
-    const std::vector<std::string> files = {
-        home + ".local\\share\\Steam\\steamapps\\libraryfolders.vdf",
-        home + ".steam\\root\\steamapps\\libraryfolders.vdf",
-        home + ".var\\app\\com.valvesoftware.Steam\\.local\\share\\Steam\\steamapps\\libraryfolders.vdf"};
-    const std::string first = libraries.Folder("First");
-    std::string escaped;
-    for (const char c : first.substr(0, first.size() - 1))
-        escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    const std::vector<std::string> texts = {
-        "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home\n",
-        "// Steam of 2020\n\"LibraryFolders\"\n{\n\t\"1\"\t\t\"" + escaped + "\"\n}\n",
-        "\"libraryfolders\"\n{\n\t\"contentstatsid\"\t\t\"1\"\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" +
-            libraries.Linux("Second") + "\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"2229840\"\t\t\"1\"\n\t\t}\n\t}\n}\n"};
-    struct Removed {
+    const std::string home = path.substr(4, path.size() - steam.size() - 4);
+    const std::vector<std::string> files = {home + "\\.local\\share\\Steam\\steamapps\\libraryfolders.vdf",
+                                            home + "\\.steam\\root\\steamapps\\libraryfolders.vdf"};
+    const struct Removed {
         const std::vector<std::string>& files;
-        ~Removed()
-        {
-            for (const std::string& file : files)
-                DeleteFileA(file.c_str());
-        }
+        ~Removed() { for (const std::string& file : files) DeleteFileA(file.c_str()); }
     } removed{files};
+    LinuxFolder libraries;
+    std::string first = libraries / "First";
+    for (size_t at = 0; (at = first.find('\\', at)) != std::string::npos; at += 2)
+        first.insert(at, "\\");
+    const std::string texts[] = {
+        "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home\n",
+        "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + first + "\"\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" +
+            libraries.Linux("Second") + "\"\n\t}\n}\n"};
     for (size_t i = 0; i < files.size(); ++i) {
         MakeFolders(files[i].substr(0, files[i].rfind('\\')));
         std::ofstream(files[i], std::ios::binary) << texts[i];
     }
     const auto manifest = [&](const std::string& library, const char* id, const char* folder) {
         libraries.Write(library + "\\steamapps\\appmanifest_" + id + ".acf",
-                        std::string("\"AppState\"\n{\n\t\"appid\"\t\t\"") + id + "\"\n\t\"StateFlags\"\t\t\"4\"\n"
-                            "\t\"installdir\"\t\t\"" + folder + "\"\n}\n");
+                        std::string("\"AppState\"\n{\n\t\"StateFlags\"\t\t\"4\"\n\t\"installdir\"\t\t\"") + folder +
+                            "\"\n}\n");
         return libraries.Folder(library + "\\steamapps\\common\\" + folder);
     };
     TSFolder = manifest("First", "2229880", "Tiberian Sun");
     TS = std::make_unique<StubGame>(TSFolder, "SUN.exe");
-    RAFolder = manifest("Second", "2229840", "Command & Conquer Red Alert");
-    RA = std::make_unique<StubGame>(RAFolder, "RA95.exe");
-    {
-        KesterlyProcess app(Program());
-        EXPECT_EQ(app.TabCaptions(), (Strings{"Tiberian SUN", "Red Alert"}));
-        EXPECT_EQ(KesterlyProcess::Text(app.Control(IDC_DIRTEXT)), TSFolder);
-        app.ClickTab(1);
-        ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(app.Control(IDC_DIRTEXT)) == RAFolder; }));
-        app.Click(app.Control(IDC_NORULESBUTTON));
-        EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
-    }
-    ExpectStartedFromItsFolder(*RA);
+    RA = std::make_unique<StubGame>(manifest("Second", "2229840", "Command & Conquer Red Alert"), "RA95.exe");
+    KesterlyProcess app(Program());
+    ExpectBothFoldersAndStartTheSecond(app, TSFolder, *RA);
 }
 
 }  // namespace
