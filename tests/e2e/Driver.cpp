@@ -7,7 +7,6 @@
 #include "resource.h"
 
 #include <stdexcept>
-#include <tuple>
 
 namespace E2E {
 
@@ -26,18 +25,18 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs)
 
 namespace {
 
-HKEY OpenKey(const std::string& key, REGSAM access, REGSAM view = KEY_WOW64_32KEY, HKEY root = HKEY_LOCAL_MACHINE)
+HKEY OpenKey(const std::string& key, REGSAM access, REGSAM view = KEY_WOW64_32KEY)
 {
     HKEY handle = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), 0, access | view, &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, access | view, &handle) != ERROR_SUCCESS)
         return nullptr;
     return handle;
 }
 
-HKEY CreateKey(const std::string& key, REGSAM view, HKEY root)
+HKEY CreateKey(const std::string& key, REGSAM view)
 {
     HKEY handle = nullptr;
-    LONG status = RegCreateKeyExA(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                   KEY_ALL_ACCESS | view, nullptr, &handle, nullptr);
     if (status != ERROR_SUCCESS)
         throw std::runtime_error("cannot create HKLM\\" + key + ": error " + std::to_string(status));
@@ -45,9 +44,9 @@ HKEY CreateKey(const std::string& key, REGSAM view, HKEY root)
 }
 
 void SetValue(const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size,
-              REGSAM view = KEY_WOW64_32KEY, HKEY root = HKEY_LOCAL_MACHINE)
+              REGSAM view = KEY_WOW64_32KEY)
 {
-    HKEY handle = CreateKey(key, view, root);
+    HKEY handle = CreateKey(key, view);
     LONG status = RegSetValueExA(handle, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(handle);
     if (status != ERROR_SUCCESS)
@@ -77,16 +76,15 @@ std::optional<std::pair<DWORD, std::string>> GetValue(const std::string& key, co
 RegistryKeys::RegistryKeys()
 {
     using namespace TestSupport;
-    std::vector<std::tuple<const char*, REGSAM, HKEY>> keys;
+    std::vector<std::pair<const char*, REGSAM>> keys;
     for (const char* key : {TSKey, RAKey, RAGermanKey, RAFrenchKey, FirstDecadeKey, SettingsKey})
-        keys.emplace_back(key, KEY_WOW64_32KEY, HKEY_LOCAL_MACHINE);
+        keys.emplace_back(key, KEY_WOW64_32KEY);
     for (const char* key : {TSStoreKey, RAStoreKey, TSSteamKey, RASteamKey})
         for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
-            keys.emplace_back(key, view, HKEY_LOCAL_MACHINE);
-    keys.emplace_back(CnCNetKey, KEY_WOW64_32KEY, HKEY_CURRENT_USER);
-    for (const auto& [key, view, root] : keys) {
-        Saved saved{key, view, root, false, {}};
-        if (HKEY handle = OpenKey(key, KEY_READ, view, root)) {
+            keys.emplace_back(key, view);
+    for (const auto& [key, view] : keys) {
+        Saved saved{key, view, false, {}};
+        if (HKEY handle = OpenKey(key, KEY_READ, view)) {
             saved.Existed = true;
             char name[16384];
             BYTE data[65536];
@@ -100,27 +98,27 @@ RegistryKeys::RegistryKeys()
             RegCloseKey(handle);
         }
         FSaved.push_back(saved);
-        Delete(key, view, root);
+        Delete(key, view);
     }
 }
 
 RegistryKeys::~RegistryKeys()
 {
     for (const Saved& saved : FSaved) {
-        Delete(saved.Key, saved.View, saved.Root);
+        Delete(saved.Key, saved.View);
         if (!saved.Existed)
             continue;
-        RegCloseKey(CreateKey(saved.Key, saved.View, saved.Root));
+        RegCloseKey(CreateKey(saved.Key, saved.View));
         for (const Value& value : saved.Values)
             SetValue(saved.Key, value.Name, value.Type, value.Bytes.data(), static_cast<DWORD>(value.Bytes.size()),
-                     saved.View, saved.Root);
+                     saved.View);
     }
 }
 
 void RegistryKeys::SetString(const std::string& key, const std::string& name, const std::string& value,
-                             REGSAM view, HKEY root)
+                             REGSAM view)
 {
-    SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1), view, root);
+    SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1), view);
 }
 
 void RegistryKeys::SetDword(const std::string& key, const std::string& name, DWORD value)
@@ -147,13 +145,13 @@ std::optional<DWORD> RegistryKeys::GetDword(const std::string& key, const std::s
     return number;
 }
 
-void RegistryKeys::Delete(const std::string& key, REGSAM view, HKEY root)
+void RegistryKeys::Delete(const std::string& key, REGSAM view)
 {
-    if (HKEY handle = OpenKey(key, KEY_ALL_ACCESS, view, root)) {
+    if (HKEY handle = OpenKey(key, KEY_ALL_ACCESS, view)) {
         RegDeleteTreeA(handle, nullptr);
         RegCloseKey(handle);
     }
-    RegDeleteKeyExA(root, key.c_str(), view, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), view, 0);
 }
 
 // KesterlyProcess

@@ -17,10 +17,9 @@ namespace E2E {
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 
 // Every key of HKLM that Kesterly reads (the games' and its own), in the 32-bit view, as a 32-bit
-// Kesterly and the games' installers see them, the digital editions' keys in the 64-bit view too,
-// and CnCNet's key of HKCU: saved when the object is made, deleted for the test, and put back as
-// they were afterwards. A key is written and read in the 32-bit view of HKLM unless a view
-// (KEY_WOW64_64KEY) or a root is given.
+// Kesterly and the games' installers see them, and the digital editions' keys in the 64-bit view
+// too: saved when the object is made, deleted for the test, and put back as they were afterwards.
+// A key is written and read in the 32-bit view unless a view is given (KEY_WOW64_64KEY).
 class RegistryKeys {
 public:
     RegistryKeys();
@@ -29,11 +28,11 @@ public:
     RegistryKeys& operator=(const RegistryKeys&) = delete;
 
     static void SetString(const std::string& key, const std::string& name, const std::string& value,
-                          REGSAM view = KEY_WOW64_32KEY, HKEY root = HKEY_LOCAL_MACHINE);
+                          REGSAM view = KEY_WOW64_32KEY);
     static void SetDword(const std::string& key, const std::string& name, DWORD value);
     static std::optional<std::string> GetString(const std::string& key, const std::string& name);
     static std::optional<DWORD> GetDword(const std::string& key, const std::string& name);
-    static void Delete(const std::string& key, REGSAM view = KEY_WOW64_32KEY, HKEY root = HKEY_LOCAL_MACHINE);
+    static void Delete(const std::string& key, REGSAM view = KEY_WOW64_32KEY);
 
 private:
     struct Value {
@@ -44,7 +43,6 @@ private:
     struct Saved {
         std::string Key;
         REGSAM View;
-        HKEY Root;
         bool Existed;
         std::vector<Value> Values;
     };

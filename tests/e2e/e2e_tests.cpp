@@ -625,7 +625,7 @@ TEST_F(EndToEnd, CnCNetsTiberianSunIsFoundByItsClientsKeyAfterTheWestwoodKey)
     const std::string folder = Root.Folder("CnCNet\\Tiberian Sun");
     StubGame client(folder, "TiberianSun.exe");
     Root.Write("CnCNet\\Tiberian Sun\\Game.exe", "");
-    RegistryKeys::SetString(CnCNetKey, "InstallPath", folder, KEY_WOW64_32KEY, HKEY_CURRENT_USER);
+    UserSetting cncnet(CnCNetKey, "InstallPath", folder.c_str());
     RegistryKeys::SetString(SettingsKey, "TSRulesDir", RulesFolder);
     RegistryKeys::SetDword(SettingsKey, "GameTab", 0);
     RunEntry(Program(), "TS Fast (fast build)", RulesFolder + "TS Fast.ini", client, 1);
@@ -675,7 +675,8 @@ TEST_F(EndToEnd, KesterlyInTheGamesFolderOrStartedFromItFindsTheGame)
     ASSERT_TRUE(CopyFileA(Program().c_str(), (TSFolder + "kesterly.exe").c_str(), FALSE));
     RA = std::make_unique<StubGame>(Root.Folder("Unpacked\\Red Alert"), "RA95.exe");
     Root.Write("Unpacked\\Red Alert\\REDALERT.MIX", "");
-    KesterlyProcess app(TSFolder + "kesterly.exe", KesterlyProcess::WaitForActivation, Root / "Unpacked\\Red Alert");
+    KesterlyProcess app(TSFolder + "kesterly.exe", KesterlyProcess::WaitForActivation,
+                        Root / "Unpacked\\Red Alert");
     ExpectBothFoldersAndStartTheSecond(app, TSFolder, *RA);
 }
 
@@ -704,8 +705,8 @@ TEST_F(EndToEnd, SteamsLibraryFilesAloneLeadToTheGames)
         first.insert(at, "\\");
     const std::string texts[] = {
         "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home\n",
-        "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + first + "\"\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" +
-            libraries.Linux("Second") + "\"\n\t}\n}\n"};
+        "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + first + "\"\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"" +
+            "\t\t\"" + libraries.Linux("Second") + "\"\n\t}\n}\n"};
     for (size_t i = 0; i < files.size(); ++i) {
         MakeFolders(files[i].substr(0, files[i].rfind('\\')));
         std::ofstream(files[i], std::ios::binary) << texts[i];
