@@ -1,9 +1,13 @@
 // Start-up of the real kesterly.exe with a large rules folder: the time from process start to a
 // filled list (median of the runs), the peak working set of the Kesterly process, and the sizes
 // of the program files named on the command line.
-//   wine build/x64/bench/startup_bench.exe [--files N] [--runs N] [program.exe ...]
+//   wine build/x64/bench/startup_bench.exe [--files N] [--runs N] [--steam-libraries N] [program.exe ...]
+// With --steam-libraries, every other run has Steam's libraryfolders.vdf in the prefix, listing N
+// libraries, none of which holds Tiberian Sun (which is not installed): its lookup reads that file
+// and looks in every library. Both series are given.
 // It uses the real registry of the prefix (HKLM\Software\Westwood, \Halvek\Kesterly, 32-bit view),
-// which it puts back as it was afterwards.
+// and the prefix's C:\Program Files (x86)\Steam\steamapps\libraryfolders.vdf, which it puts back as
+// they were afterwards.
 #include "Driver.h"
 #include "TestSupport.h"
 #include "resource.h"
@@ -69,6 +73,66 @@ Run StartOnce(const std::string& exe, int files)
     return {Seconds(start, filled), memory.PeakWorkingSetSize};
 }
 
+// The prefix's libraryfolders.vdf, as Proton writes it, listing `count` libraries in `root`, each
+// with a few apps other than the games: in place while Put, as it was when the object goes.
+class SteamLibraries {
+public:
+    SteamLibraries(int count, const TempDir& root)
+    {
+        std::string escaped;
+        for (const char c : root.Path())
+            escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        FText = "\"libraryfolders\"\n{\n";
+        for (int i = 0; i < count; ++i) {
+            const std::string name = "Library" + std::to_string(i);
+            FText += "\t\"" + std::to_string(i) + "\"\n\t{\n\t\t\"path\"\t\t\"" + escaped + name +
+                     "\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"228980\"\t\t\"1\"\n\t\t}\n\t}\n";
+            for (const char* app : {"228980", "1245620"})
+                root.Write(name + "\\steamapps\\appmanifest_" + app + ".acf",
+                           std::string("\"AppState\"\n{\n\t\"appid\"\t\t\"") + app +
+                               "\"\n\t\"StateFlags\"\t\t\"4\"\n\t\"installdir\"\t\t\"App\"\n}\n");
+        }
+        FText += "}\n";
+        FHad = GetFileAttributesA(FFile.c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (FHad)
+            FOld = ReadWholeFile(FFile);
+    }
+    ~SteamLibraries()
+    {
+        if (FHad)
+            Write(FOld);
+        else
+            DeleteFileA(FFile.c_str());
+    }
+    void Put(bool present) const
+    {
+        if (present)
+            Write(FText);
+        else
+            DeleteFileA(FFile.c_str());
+    }
+
+private:
+    void Write(const std::string& text) const
+    {
+        MakeFolders(FFile.substr(0, FFile.rfind('\\')));
+        HANDLE file = CreateFileA(FFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+
+    const std::string FFile = "C:\\Program Files (x86)\\Steam\\steamapps\\libraryfolders.vdf";
+    std::string FText, FOld;
+    bool FHad = false;
+};
+
+double Median(std::vector<Run> runs)
+{
+    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.Seconds < b.Seconds; });
+    return runs[runs.size() / 2].Seconds;
+}
+
 long long FileSize(const std::string& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -81,7 +145,7 @@ long long FileSize(const std::string& path)
 
 int main(int argc, char** argv)
 {
-    int files = 1000, runs = 10;
+    int files = 1000, runs = 10, libraries = 0;
     std::vector<std::string> sized;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -89,6 +153,8 @@ int main(int argc, char** argv)
             files = std::atoi(argv[++i]);
         else if (argument == "--runs" && i + 1 < argc)
             runs = std::atoi(argv[++i]);
+        else if (argument == "--steam-libraries" && i + 1 < argc)
+            libraries = std::atoi(argv[++i]);
         else
             sized.push_back(argument);
     }
@@ -107,10 +173,18 @@ int main(int argc, char** argv)
     RegistryKeys::SetString(SettingsKey, "RARulesDir", rules);
     RegistryKeys::SetDword(SettingsKey, "GameTab", 0);
 
+    TempDir steamRoot;
+    const SteamLibraries steam(libraries, steamRoot);
     StartOnce(exe, files);  // warm-up: the files and the program in the system's cache
-    std::vector<Run> results;
-    for (int i = 0; i < runs; ++i)
+    std::vector<Run> results, withSteam;
+    for (int i = 0; i < runs; ++i) {
         results.push_back(StartOnce(exe, files));
+        if (libraries == 0)
+            continue;
+        steam.Put(true);
+        withSteam.push_back(StartOnce(exe, files));
+        steam.Put(false);
+    }
     std::sort(results.begin(), results.end(), [](const Run& a, const Run& b) { return a.Seconds < b.Seconds; });
     SIZE_T peak = 0;
     for (const Run& run : results)
@@ -119,6 +193,9 @@ int main(int argc, char** argv)
     std::printf("start-up to a filled list, %d rules files (4 KB each), %d runs:\n", files, runs);
     std::printf("  median %.0f ms   fastest %.0f ms   slowest %.0f ms\n", 1000 * results[results.size() / 2].Seconds,
                 1000 * results.front().Seconds, 1000 * results.back().Seconds);
+    if (libraries > 0)
+        std::printf("  with a libraryfolders.vdf of %d libraries, %d runs: median %.0f ms (without: %.0f ms)\n",
+                    libraries, runs, 1000 * Median(withSteam), 1000 * Median(results));
     std::printf("peak working set of kesterly.exe: %.1f MB (largest of the runs)\n", peak / (1024.0 * 1024.0));
     std::printf("size of %s: %lld bytes\n", exe.c_str(), FileSize(exe));
     for (const std::string& path : sized)

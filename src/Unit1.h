@@ -55,12 +55,24 @@ private:
     bool Launching = false;       // a run command is under way: no tab change, Browse, About or way out
     TFont LargeFont;
 
-    // A registry key under HKEY_LOCAL_MACHINE where an installer records a game, in one of three
-    // ways. With neither FileNameValue nor ProgramNames, PathValue holds the full path of the
-    // executable. Otherwise PathValue holds the install folder, and the executable is the file
-    // that FileNameValue names, or else the first of ProgramNames that stands in that folder.
+    // The kinds of place a game is looked up in.
+    enum class TPlaceKind {
+        MachineKey,      // a key under HKEY_LOCAL_MACHINE, as below
+        UserKey,         // the same under HKEY_CURRENT_USER; a value that cannot be read is skipped
+        Environment,     // Key: the variable holding a Steam app id; PathValue: the one holding the folder
+        SteamLibraries,  // steamapps\common\<installdir> of the game's app id, in Steam's libraries
+        ProgramFolder,   // the folder kesterly.exe stands in, when it is the game's folder
+        CurrentFolder,   // the current folder, when it is the game's folder
+    };
+
+    // A place where a game may be installed. In a registry key, in one of three ways: with neither
+    // FileNameValue nor ProgramNames, PathValue holds the full path of the executable; otherwise
+    // PathValue holds the install folder, and the executable is the file that FileNameValue names,
+    // or else the first of ProgramNames that stands in that folder. Every other kind of place names
+    // a folder, in which the executable is the first of ProgramNames that stands there.
     struct TInstallPlace {
-        const char* RegistryKey;
+        TPlaceKind Kind;
+        const char* Key;
         const char* PathValue;
         const char* FileNameValue;
         std::vector<const char*> ProgramNames{};
@@ -71,6 +83,9 @@ private:
     struct TGameProfile {
         const char* TabCaption;
         std::vector<TInstallPlace> InstallPlaces;  // looked up in this order; the first with a path wins
+        const char* SteamAppId;
+        // A folder is the game's when it holds every file of one of these sets.
+        std::vector<std::vector<const char*>> FolderMarkers;
         AnsiString TRulesForm::*GameDir;
         AnsiString TRulesForm::*GameExe;
         AnsiString TRulesForm::*RulesFolder;
@@ -86,7 +101,7 @@ private:
     void DetectTiberianSun();
     void DetectRedAlert();
     void DetectGame(const TGameProfile& Game);
-    static AnsiString ReadInstallPath(const TInstallPlace& Place);
+    static AnsiString ReadInstallPath(const TGameProfile& Game, const TInstallPlace& Place);
     static AnsiString ReadInstallPath(const TInstallPlace& Place, REGSAM View);
     const TGameProfile* SelectedGame();
     void ApplyGameProfile();

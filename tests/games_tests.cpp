@@ -7,6 +7,7 @@
 #include "AppFixture.h"
 #include "Registry.h"
 #include "TestSupport.h"
+#include "VdfFiles.h"
 #include "resource.h"
 
 using namespace TestSupport;
@@ -318,6 +319,36 @@ INSTANTIATE_TEST_SUITE_P(
                     {"Registry value \"InstallLocation\" is not text.", "Registry value \"Install Dir\" is not text."},
                     {"RA\\RA95.exe"}}),
     [](const testing::TestParamInfo<TPlacesCase>& Info) { return std::string(Info.param.Name); });
+
+// Steam's text files: a whole text is read, in either form of libraryfolders.vdf; a text cut
+// anywhere, garbage or a file too large gives nothing at all.
+TEST(SteamFiles, WholeTextsAreReadAndBrokenOnesGiveNothing)
+{
+    const std::string Text = "// Steam\n\"LibraryFolders\"\n{\n"
+                             "\t\"0\" { \"path\"\t\"C:\\\\Program Files (x86)\\\\Steam\" }\n"
+                             "\t\"1\"\t\"D:\\\\Say \\\"Hi\\\"\\n\"\n}\n";
+    TVdfNode Root;
+    ASSERT_TRUE(ParseVdf(Text.data(), Text.size(), Root));
+    const TVdfNode* List = Root.Find("libraryfolders");
+    ASSERT_TRUE(List && List->Children.size() == 2);
+    EXPECT_EQ(List->Children[0].Text("PATH"), "C:\\Program Files (x86)\\Steam");
+    EXPECT_EQ(List->Children[1].Value, "D:\\Say \"Hi\"\\n");
+    for (size_t Size = 0; Size < Text.rfind('}'); ++Size) {
+        // Only a cut before the first key leaves a whole text (of no keys), a lone "/" excepted.
+        EXPECT_EQ(ParseVdf(Text.data(), Size, Root), Size != 1 && Size <= Text.find('"')) << Size;
+        EXPECT_TRUE(Root.Children.empty()) << Size;
+    }
+    std::string Deep;  // well formed, but nested beyond the limit
+    for (size_t Level = 0; Level < MaxVdfDepth; ++Level)
+        Deep = "\"a\" {" + Deep + "}";
+    for (const std::string& Garbage : std::vector<std::string>{"\"a\" b", "\"a\" \"b\" }", "\"a\" {} {", Deep})
+        EXPECT_FALSE(ParseVdf(Garbage.data(), Garbage.size(), Root) || !Root.Children.empty()) << Garbage;
+    TempDir Dir;
+    EXPECT_FALSE(ReadVdfFile(Dir / "missing.vdf", Root));
+    const std::string Largest = "\"k\" \"" + std::string(MaxVdfFileSize - 6, 'x') + "\"";
+    EXPECT_TRUE(ReadVdfFile(Dir.Write("largest.vdf", Largest), Root));
+    EXPECT_FALSE(ReadVdfFile(Dir.Write("larger.vdf", Largest + " "), Root) || !Root.Children.empty());
+}
 
 struct TProfileCase {
     const char* Name;

@@ -189,13 +189,14 @@ RECT ListItemRect(HWND list, int index)
 
 }  // namespace
 
-KesterlyProcess::KesterlyProcess(const std::string& exePath, StartMode mode)
+KesterlyProcess::KesterlyProcess(const std::string& exePath, StartMode mode, const std::string& currentFolder)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     std::string commandLine = "\"" + exePath + "\"";
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info))
         throw std::runtime_error("cannot start " + exePath + ": error " + std::to_string(GetLastError()));
     FProcess = info.hProcess;
     FId = info.dwProcessId;

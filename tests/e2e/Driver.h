@@ -53,9 +53,10 @@ private:
 class KesterlyProcess {
 public:
     enum StartMode { WaitForActivation, NoWait };
-    // Starts the program (full path) and, unless told otherwise, waits until its main window has
-    // run its activation.
-    explicit KesterlyProcess(const std::string& exePath, StartMode mode = WaitForActivation);
+    // Starts the program (full path), in currentFolder if one is given, and, unless told otherwise,
+    // waits until its main window has run its activation.
+    explicit KesterlyProcess(const std::string& exePath, StartMode mode = WaitForActivation,
+                             const std::string& currentFolder = "");
     ~KesterlyProcess();
     KesterlyProcess(const KesterlyProcess&) = delete;
     KesterlyProcess& operator=(const KesterlyProcess&) = delete;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <memory>
 
 using namespace E2E;
@@ -591,6 +592,129 @@ TEST_F(EndToEnd, RulesFolderBeyond260CharactersIsListedAndRunFrom)
     RegistryKeys::SetString(SettingsKey, "RARulesDir", folder);
     RunEntry(Program(), u8"規則: far", file, *RA, 1);
     EXPECT_EQ(RegistryKeys::GetString(SettingsKey, "RARulesDir"), folder);
+}
+
+// --- Places beyond the registry of the installers ------------------------------------------------
+
+// Shows the tabs, and both games' folders, then starts the game of the second tab without rules.
+void ExpectBothFoldersAndStartTheSecond(KesterlyProcess& app, const std::string& first, const StubGame& second)
+{
+    const std::string folder = second.Path().substr(0, second.Path().rfind('\\') + 1);
+    EXPECT_EQ(app.TabCaptions(), (Strings{"Tiberian SUN", "Red Alert"}));
+    EXPECT_EQ(KesterlyProcess::Text(app.Control(IDC_DIRTEXT)), first);
+    app.ClickTab(1);
+    ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(app.Control(IDC_DIRTEXT)) == folder; }));
+    app.Click(app.Control(IDC_NORULESBUTTON));
+    EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
+    const std::vector<TStubRecord> starts = second.WaitForRecords(1);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].CommandLine, "\"" + second.Path() + "\"");
+    EXPECT_EQ(starts[0].CurrentFolder, WithoutClosingBackslash(folder));
+}
+
+// CnCNet's free Tiberian Sun: its client records the folder under HKEY_CURRENT_USER; Rules.ini goes
+// into that folder's root and the client is started. The Westwood key, where there is one, still wins.
+TEST_F(EndToEnd, CnCNetsTiberianSunIsFoundByItsClientsKeyAfterTheWestwoodKey)
+{
+    const std::string folder = Root.Folder("CnCNet\\Tiberian Sun");
+    StubGame client(folder, "TiberianSun.exe");
+    Root.Write("CnCNet\\Tiberian Sun\\Game.exe", "");
+    UserSetting cncnet(CnCNetKey, "InstallPath", folder.c_str());
+    RegistryKeys::SetString(SettingsKey, "TSRulesDir", RulesFolder);
+    RegistryKeys::SetDword(SettingsKey, "GameTab", 0);
+    RunEntry(Program(), "TS Fast (fast build)", RulesFolder + "TS Fast.ini", client, 1);
+
+    InstallTiberianSun();
+    KesterlyProcess app(Program());
+    EXPECT_EQ(app.TabCaptions(), Strings{"Tiberian SUN"});
+    EXPECT_EQ(KesterlyProcess::Text(app.Control(IDC_DIRTEXT)), TSFolder);
+}
+
+// The Linux side: a folder reached through drive Z:, and its Linux path ("/tmp/kesterly-1-2/...").
+struct LinuxFolder : TempDir {
+    LinuxFolder() : TempDir("Z:\\tmp\\") {}
+    std::string Linux(std::string name) const
+    {
+        name = (*this / name).substr(2);
+        std::replace(name.begin(), name.end(), '\\', '/');
+        return name;
+    }
+};
+
+// Started by protontricks-launch or by Steam, Kesterly finds the game its variables name: here
+// Tiberian Sun by Steam's and Red Alert by protontricks'.
+TEST_F(EndToEnd, SteamsVariablesNameTheGamesFolders)
+{
+    LinuxFolder linux;
+    TS = std::make_unique<StubGame>(linux.Folder("Tiberian Sun"), "Game.exe");
+    RA = std::make_unique<StubGame>(linux.Folder("Red Alert"), "RA95.exe");
+    const std::vector<std::pair<const char*, std::string>> variables = {
+        {"STEAM_COMPAT_INSTALL_PATH", linux.Linux("Tiberian Sun")}, {"SteamAppId", "2229880"},
+        {"STEAM_APP_PATH", linux.Linux("Red Alert")}, {"STEAM_APPID", "2229840"}};
+    for (const auto& [name, value] : variables)
+        SetEnvironmentVariableA(name, value.c_str());
+    KesterlyProcess app(Program());
+    for (const auto& [name, value] : variables)
+        SetEnvironmentVariableA(name, nullptr);
+    ExpectBothFoldersAndStartTheSecond(app, linux / "Tiberian Sun\\", *RA);
+}
+
+// Kesterly put into one game's folder and started from another's finds both, with no key anywhere.
+TEST_F(EndToEnd, KesterlyInTheGamesFolderOrStartedFromItFindsTheGame)
+{
+    TSFolder = Root.Folder("Copied\\Tiberian Sun");
+    Root.Write("Copied\\Tiberian Sun\\TIBSUN.MIX", "");
+    TS = std::make_unique<StubGame>(TSFolder, "Game.exe");
+    ASSERT_TRUE(CopyFileA(Program().c_str(), (TSFolder + "kesterly.exe").c_str(), FALSE));
+    RA = std::make_unique<StubGame>(Root.Folder("Unpacked\\Red Alert"), "RA95.exe");
+    Root.Write("Unpacked\\Red Alert\\REDALERT.MIX", "");
+    KesterlyProcess app(TSFolder + "kesterly.exe", KesterlyProcess::WaitForActivation,
+                        Root / "Unpacked\\Red Alert");
+    ExpectBothFoldersAndStartTheSecond(app, TSFolder, *RA);
+}
+
+// Steam's library files are the only trace of the games. Wine names the prefix of this test
+// WINECONFIGDIR <home>\.local\share\Steam\steamapps\compatdata\2229840\pfx (ctest runs it through
+// tests/steam-prefix.sh: Wine sets the variable itself in every process, whatever its parent
+// passes). That library's libraryfolders.vdf is broken; the home's ~/.steam/root one lists two
+// libraries, the first by an escaped Windows path with Tiberian Sun, the other by a Linux path.
+TEST_F(EndToEnd, SteamsLibraryFilesAloneLeadToTheGames)
+{
+    char prefix[MAX_PATH] = "";
+    GetEnvironmentVariableA("WINECONFIGDIR", prefix, MAX_PATH);
+    const std::string path = prefix, steam = "\\.local\\share\\Steam\\steamapps\\compatdata\\2229840\\pfx";
+    if (path.size() < steam.size() + 4 || path.compare(path.size() - steam.size(), steam.size(), steam) != 0)
+        GTEST_SKIP() << "WINECONFIGDIR is " << path << ": run through tests/steam-prefix.sh";
+    const std::string home = path.substr(4, path.size() - steam.size() - 4);
+    const std::vector<std::string> files = {home + "\\.local\\share\\Steam\\steamapps\\libraryfolders.vdf",
+                                            home + "\\.steam\\root\\steamapps\\libraryfolders.vdf"};
+    const struct Removed {
+        const std::vector<std::string>& files;
+        ~Removed() { for (const std::string& file : files) DeleteFileA(file.c_str()); }
+    } removed{files};
+    LinuxFolder libraries;
+    std::string first = libraries / "First";
+    for (size_t at = 0; (at = first.find('\\', at)) != std::string::npos; at += 2)
+        first.insert(at, "\\");
+    const std::string texts[] = {
+        "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home\n",
+        "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + first + "\"\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"" +
+            "\t\t\"" + libraries.Linux("Second") + "\"\n\t}\n}\n"};
+    for (size_t i = 0; i < files.size(); ++i) {
+        MakeFolders(files[i].substr(0, files[i].rfind('\\')));
+        std::ofstream(files[i], std::ios::binary) << texts[i];
+    }
+    const auto manifest = [&](const std::string& library, const char* id, const char* folder) {
+        libraries.Write(library + "\\steamapps\\appmanifest_" + id + ".acf",
+                        std::string("\"AppState\"\n{\n\t\"StateFlags\"\t\t\"4\"\n\t\"installdir\"\t\t\"") + folder +
+                            "\"\n}\n");
+        return libraries.Folder(library + "\\steamapps\\common\\" + folder);
+    };
+    TSFolder = manifest("First", "2229880", "Tiberian Sun");
+    TS = std::make_unique<StubGame>(TSFolder, "SUN.exe");
+    RA = std::make_unique<StubGame>(manifest("Second", "2229840", "Command & Conquer Red Alert"), "RA95.exe");
+    KesterlyProcess app(Program());
+    ExpectBothFoldersAndStartTheSecond(app, TSFolder, *RA);
 }
 
 }  // namespace

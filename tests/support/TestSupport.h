@@ -28,6 +28,8 @@ constexpr char RAStoreKey[] = "Software\\EA Games\\Command and Conquer Red Alert
 constexpr char TSSteamKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2229880";
 constexpr char RASteamKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2229840";
 constexpr char SettingsKey[] = "Software\\Halvek\\Kesterly";
+// CnCNet's client records Tiberian Sun's folder ("InstallPath") under HKEY_CURRENT_USER.
+constexpr char CnCNetKey[] = "Software\\TiberianSun";
 // Tab order when both games are installed.
 constexpr int TSTab = 0;
 constexpr int RATab = 1;
