@@ -27,6 +27,19 @@ void ClickInNextDialog(MessageBoxWatcher& Boxes, int ButtonId, HWND& Shown)
     });
 }
 
+// Tab pressed on a control with Ctrl, and Shift when asked, held down.
+void PressCtrlTab(KesterlyApp& App, const TWinControl& Control, bool Shift)
+{
+    BYTE Keys[256];
+    GetKeyboardState(Keys);
+    Keys[VK_CONTROL] = 0x80;
+    Keys[VK_SHIFT] = Shift ? 0x80 : 0;
+    SetKeyboardState(Keys);
+    PressOn(App, Control, VK_TAB);
+    Keys[VK_CONTROL] = Keys[VK_SHIFT] = 0;
+    SetKeyboardState(Keys);
+}
+
 // The main window's controls without its handlers: the toolkit alone.
 class BareWindow : public testing::Test {
 protected:
@@ -73,6 +86,14 @@ TEST_F(BareWindow, TabsAreSelectedFromCodeSilentlyAndChangedByTheUserWithNotice)
     Events.clear();
     PressOn(App, Tabs, VK_RIGHT);
     EXPECT_EQ(Events, (std::vector<std::string>{"changing 1", "change 2"}));
+    // Ctrl+Tab and Ctrl+Shift+Tab from another control, round the end; refused as a click is.
+    Events.clear();
+    PressCtrlTab(App, Form.RulesList, false);
+    PressCtrlTab(App, Form.RulesList, true);
+    EXPECT_EQ(Events, (std::vector<std::string>{"changing 2", "change 0", "changing 0", "change 2"}));
+    Tabs.OnChanging = [](TObject*, bool& AllowChange) { AllowChange = false; };
+    PressCtrlTab(App, Form.RulesDir, false);
+    EXPECT_EQ(Tabs.TabIndex(), 2);
     EXPECT_EQ(Tabs.Tabs.IndexOf("Two"), 1);
     EXPECT_EQ(Tabs.Tabs.IndexOf("two"), -1);
 }

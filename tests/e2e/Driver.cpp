@@ -305,6 +305,18 @@ void KesterlyProcess::PressOn(HWND window, UINT virtualKey) const
     PostMessageW(window, WM_KEYUP, virtualKey, 1 | (scan << 16) | (3u << 30));
 }
 
+void KesterlyProcess::PressKeys(const std::vector<WORD>& keys) const
+{
+    SetForegroundWindow(FMain);
+    std::vector<INPUT> inputs(keys.size() * 2);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        inputs[i].type = inputs[inputs.size() - 1 - i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = inputs[inputs.size() - 1 - i].ki.wVk = keys[i];
+        inputs[inputs.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
 void KesterlyProcess::Press(UINT virtualKey) const
 {
     HWND target = Focus();
