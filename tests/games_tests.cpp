@@ -9,6 +9,8 @@
 #include "TestSupport.h"
 #include "resource.h"
 
+#include <uxtheme.h>
+
 using namespace TestSupport;
 
 namespace {
@@ -22,6 +24,50 @@ COLORREF PaintedTextColor(const TWinControl& Control)
     const COLORREF Color = GetTextColor(Dc);
     ReleaseDC(Control.Handle, Dc);
     return Color;
+}
+
+// The colour of a window's pixel as shown.
+COLORREF Shown(HWND Window, int X, int Y)
+{
+    HDC Dc = GetDC(Window);
+    const COLORREF Color = GetPixel(Dc, X, Y);
+    ReleaseDC(Window, Dc);
+    return Color;
+}
+
+// How many pixels of a control, as shown, have this colour.
+int PixelsOf(const TWinControl& Control, COLORREF Color)
+{
+    RECT Client;
+    GetClientRect(Control.Handle, &Client);
+    int Count = 0;
+    for (int Y = 0; Y < Client.bottom; ++Y)
+        for (int X = 0; X < Client.right; ++X)
+            Count += Shown(Control.Handle, X, Y) == Color;
+    return Count;
+}
+
+// Colours set for the whole session, as the player's Control Panel sets them, and put back afterwards.
+class SystemColours {
+public:
+    SystemColours(std::vector<int> Elements, std::vector<COLORREF> Colors) : Elements(std::move(Elements))
+    {
+        for (int Element : this->Elements)
+            Saved.push_back(GetSysColor(Element));
+        SetSysColors(static_cast<int>(Colors.size()), this->Elements.data(), Colors.data());
+    }
+    ~SystemColours() { SetSysColors(static_cast<int>(Saved.size()), Elements.data(), Saved.data()); }
+
+private:
+    std::vector<int> Elements;
+    std::vector<COLORREF> Saved;
+};
+
+// Wine always reports high contrast off: here the program hears it is on.
+BOOL WINAPI HighContrastOn(UINT Action, UINT, void* Data, UINT)
+{
+    static_cast<HIGHCONTRASTA*>(Data)->dwFlags = HCF_HIGHCONTRASTON;
+    return Action == SPI_GETHIGHCONTRAST;  // the only setting the program asks for
 }
 
 // What the registry layer says when "InstallPath" of Key is read as text.
@@ -363,6 +409,39 @@ INSTANTIATE_TEST_SUITE_P(Games, Profile,
                          testing::Values(TProfileCase{"TiberianSun", TSKey, "Tiberian SUN", RGB(0, 0, 128), "Tiberian Sun", "Name"},
                                          TProfileCase{"RedAlert", RAKey, "Red Alert", RGB(128, 0, 0), "Red Alert", "CrateMinimum"}),
                          [](const testing::TestParamInfo<TProfileCase>& Info) { return std::string(Info.param.Name); });
+
+// New system colours show at once, on the tab page too; the folder text keeps its navy until high
+// contrast is turned on, and then takes the system's text colour.
+TEST(Colours, NewSystemColoursAndHighContrastShowWithoutARestart)
+{
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    Registry.SetString(TSKey, "InstallPath", "C:\\Games\\Here\\Play.exe");
+    KesterlyApp App;
+    TRulesForm& Form = App.Form();
+    // Without visual styles, as Windows draws in high contrast: the page is the face colour. (Wine
+    // takes a blank theme name for the default theme; a name that matches no part drops it.)
+    SetWindowTheme(Form.GameTab.Handle, L" ", L" ");
+    App.Start();
+    const COLORREF Black = RGB(0, 0, 0), White = RGB(255, 255, 255), Navy = RGB(0, 0, 128);
+    ASSERT_EQ(Shown(Form.GameTab.Handle, 4, 40), GetSysColor(COLOR_BTNFACE));
+
+    SystemColours Scheme({COLOR_BTNFACE, COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNTEXT}, {Black, Black, White, White});
+    App.Pump();
+    RECT Label;
+    GetClientRect(Form.RuleDirLabel.Handle, &Label);
+    EXPECT_EQ(Shown(Form.GameTab.Handle, 4, 40), Black);  // the page, and the page beneath a label
+    EXPECT_EQ(Shown(Form.RuleDirLabel.Handle, Label.right - 1, Label.bottom - 1), Black);
+    EXPECT_GT(PixelsOf(Form.DirText, Navy), 0);
+    EXPECT_EQ(PixelsOf(Form.DirText, White), 0);
+
+    ImportPatch Contrast("user32.dll", "SystemParametersInfoA", reinterpret_cast<const void*>(&HighContrastOn));
+    SendMessageA(Form.Handle, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);  // as Windows says it
+    App.Pump();
+    EXPECT_EQ(PaintedTextColor(Form.DirText), GetSysColor(COLOR_WINDOWTEXT));
+    EXPECT_EQ(PixelsOf(Form.DirText, Navy), 0);
+    EXPECT_GT(PixelsOf(Form.DirText, White), 0);
+}
 
 // Both games installed, each with a rules folder of its own; Red Alert was shown last.
 class TabSwitching : public testing::Test {
