@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "resource.h"
 
+#include <commctrl.h>
 #include <uxtheme.h>
 
 using namespace TestSupport;
@@ -428,9 +429,11 @@ TEST(Colours, NewSystemColoursAndHighContrastShowWithoutARestart)
 
     SystemColours Scheme({COLOR_BTNFACE, COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNTEXT}, {Black, Black, White, White});
     App.Pump();
-    RECT Label;
+    RECT Label, Tab;
     GetClientRect(Form.RuleDirLabel.Handle, &Label);
-    EXPECT_EQ(Shown(Form.GameTab.Handle, 4, 40), Black);  // the page, and the page beneath a label
+    SendMessageA(Form.GameTab.Handle, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&Tab));
+    EXPECT_EQ(Shown(Form.GameTab.Handle, 4, 40), Black);  // the page, a tab, and the page beneath a label
+    EXPECT_EQ(Shown(Form.GameTab.Handle, Tab.left + 3, Tab.bottom - 3), Black);
     EXPECT_EQ(Shown(Form.RuleDirLabel.Handle, Label.right - 1, Label.bottom - 1), Black);
     EXPECT_GT(PixelsOf(Form.DirText, Navy), 0);
     EXPECT_EQ(PixelsOf(Form.DirText, White), 0);
