@@ -27,17 +27,15 @@ void ClickInNextDialog(MessageBoxWatcher& Boxes, int ButtonId, HWND& Shown)
     });
 }
 
-// Tab pressed on a control with Ctrl, and Shift when asked, held down.
+// Tab pressed on a control while Ctrl, and Shift when asked, are held down.
 void PressCtrlTab(KesterlyApp& App, const TWinControl& Control, bool Shift)
 {
-    BYTE Keys[256];
-    GetKeyboardState(Keys);
+    BYTE Keys[256] = {};
     Keys[VK_CONTROL] = 0x80;
     Keys[VK_SHIFT] = Shift ? 0x80 : 0;
     SetKeyboardState(Keys);
     PressOn(App, Control, VK_TAB);
-    Keys[VK_CONTROL] = Keys[VK_SHIFT] = 0;
-    SetKeyboardState(Keys);
+    SetKeyboardState(std::vector<BYTE>(256).data());
 }
 
 // The main window's controls without its handlers: the toolkit alone.

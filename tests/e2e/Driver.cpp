@@ -308,11 +308,10 @@ void KesterlyProcess::PressOn(HWND window, UINT virtualKey) const
 void KesterlyProcess::PressKeys(const std::vector<WORD>& keys) const
 {
     SetForegroundWindow(FMain);
-    std::vector<INPUT> inputs(keys.size() * 2);
-    for (size_t i = 0; i < keys.size(); ++i) {
-        inputs[i].type = inputs[inputs.size() - 1 - i].type = INPUT_KEYBOARD;
-        inputs[i].ki.wVk = inputs[inputs.size() - 1 - i].ki.wVk = keys[i];
-        inputs[inputs.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    std::vector<INPUT> inputs(keys.size() * 2, INPUT{INPUT_KEYBOARD, {}});
+    for (size_t i = 0, last = inputs.size() - 1; i < keys.size(); ++i) {
+        inputs[i].ki.wVk = inputs[last - i].ki.wVk = keys[i];
+        inputs[last - i].ki.dwFlags = KEYEVENTF_KEYUP;
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
