@@ -27,24 +27,17 @@ COLORREF PaintedTextColor(const TWinControl& Control)
     return Color;
 }
 
-// The colour of a window's pixel as shown.
-COLORREF Shown(HWND Window, int X, int Y)
+// How many pixels of a window, as shown, have this colour: in a part of it, else in all of it.
+int PixelsOf(HWND Window, COLORREF Color, RECT Part = {})
 {
+    if (IsRectEmpty(&Part))
+        GetClientRect(Window, &Part);
     HDC Dc = GetDC(Window);
-    const COLORREF Color = GetPixel(Dc, X, Y);
-    ReleaseDC(Window, Dc);
-    return Color;
-}
-
-// How many pixels of a control, as shown, have this colour.
-int PixelsOf(const TWinControl& Control, COLORREF Color)
-{
-    RECT Client;
-    GetClientRect(Control.Handle, &Client);
     int Count = 0;
-    for (int Y = 0; Y < Client.bottom; ++Y)
-        for (int X = 0; X < Client.right; ++X)
-            Count += Shown(Control.Handle, X, Y) == Color;
+    for (int Y = Part.top; Y < Part.bottom; ++Y)
+        for (int X = Part.left; X < Part.right; ++X)
+            Count += GetPixel(Dc, X, Y) == Color;
+    ReleaseDC(Window, Dc);
     return Count;
 }
 
@@ -409,7 +402,13 @@ TEST(Colours, NewSystemColoursAndHighContrastShowWithoutARestart)
     SetWindowTheme(Form.GameTab.Handle, L" ", L" ");
     App.Start();
     const COLORREF Black = RGB(0, 0, 0), White = RGB(255, 255, 255), Navy = RGB(0, 0, 128);
-    ASSERT_EQ(Shown(Form.GameTab.Handle, 4, 40), GetSysColor(COLOR_BTNFACE));
+    RECT Tab, Label;
+    SendMessageA(Form.GameTab.Handle, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&Tab));
+    Tab = {Tab.left + 3, Tab.bottom - 4, Tab.left + 4, Tab.bottom - 3};  // inside the tab, beside its caption
+    GetClientRect(Form.RuleDirLabel.Handle, &Label);
+    Label = {Label.right - 1, Label.bottom - 1, Label.right, Label.bottom};  // beside the label's text
+    const RECT Page = {4, 40, 5, 41};
+    ASSERT_EQ(PixelsOf(Form.GameTab.Handle, GetSysColor(COLOR_BTNFACE), Page), 1);
 
     // A black scheme, set for the whole session as the Control Panel sets it, and put back afterwards.
     int Elements[] = {COLOR_BTNFACE, COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNTEXT};
@@ -419,19 +418,15 @@ TEST(Colours, NewSystemColoursAndHighContrastShowWithoutARestart)
     struct TRestore { int* E; COLORREF* C; ~TRestore() { SetSysColors(4, E, C); } } Restore{Elements, Saved};
     SetSysColors(4, Elements, Scheme);
     App.Pump();
-    RECT Label, Tab;
-    GetClientRect(Form.RuleDirLabel.Handle, &Label);
-    SendMessageA(Form.GameTab.Handle, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&Tab));
-    EXPECT_EQ(Shown(Form.GameTab.Handle, 4, 40), Black);  // the page, a tab, and the page beneath a label
-    EXPECT_EQ(Shown(Form.GameTab.Handle, Tab.left + 3, Tab.bottom - 3), Black);
-    EXPECT_EQ(Shown(Form.RuleDirLabel.Handle, Label.right - 1, Label.bottom - 1), Black);
-    EXPECT_GT(PixelsOf(Form.DirText, Navy), 0);
+    EXPECT_EQ(PixelsOf(Form.GameTab.Handle, Black, Page) + PixelsOf(Form.GameTab.Handle, Black, Tab) +
+                  PixelsOf(Form.RuleDirLabel.Handle, Black, Label), 3);
+    EXPECT_GT(PixelsOf(Form.DirText.Handle, Navy), 0);
 
     ImportPatch Contrast("user32.dll", "SystemParametersInfoA", reinterpret_cast<const void*>(&HighContrastOn));
     SendMessageA(Form.Handle, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);  // as Windows says it
     App.Pump();
-    EXPECT_EQ(PixelsOf(Form.DirText, Navy), 0);
-    EXPECT_GT(PixelsOf(Form.DirText, White), 0);  // COLOR_WINDOWTEXT
+    EXPECT_EQ(PixelsOf(Form.DirText.Handle, Navy), 0);
+    EXPECT_GT(PixelsOf(Form.DirText.Handle, White), 0);  // COLOR_WINDOWTEXT
 }
 
 // Both games installed, each with a rules folder of its own; Red Alert was shown last.
