@@ -408,7 +408,12 @@ TEST(Colours, NewSystemColoursAndHighContrastShowWithoutARestart)
     GetClientRect(Form.RuleDirLabel.Handle, &Label);
     Label = {Label.right - 1, Label.bottom - 1, Label.right, Label.bottom};  // beside the label's text
     const RECT Page = {4, 40, 5, 41};
-    ASSERT_EQ(PixelsOf(Form.GameTab.Handle, GetSysColor(COLOR_BTNFACE), Page), 1);
+    // The page, a tab, and the page beneath a label, in a colour: 3 when all show it.
+    auto PageShows = [&](COLORREF Color) {
+        return PixelsOf(Form.GameTab.Handle, Color, Page) + PixelsOf(Form.GameTab.Handle, Color, Tab) +
+               PixelsOf(Form.RuleDirLabel.Handle, Color, Label);
+    };
+    ASSERT_EQ(PageShows(GetSysColor(COLOR_BTNFACE)), 3);
 
     // A black scheme, set for the whole session as the Control Panel sets it, and put back afterwards.
     int Elements[] = {COLOR_BTNFACE, COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNTEXT};
@@ -418,8 +423,7 @@ TEST(Colours, NewSystemColoursAndHighContrastShowWithoutARestart)
     struct TRestore { int* E; COLORREF* C; ~TRestore() { SetSysColors(4, E, C); } } Restore{Elements, Saved};
     SetSysColors(4, Elements, Scheme);
     App.Pump();
-    EXPECT_EQ(PixelsOf(Form.GameTab.Handle, Black, Page) + PixelsOf(Form.GameTab.Handle, Black, Tab) +
-                  PixelsOf(Form.RuleDirLabel.Handle, Black, Label), 3);
+    EXPECT_EQ(PageShows(Black), 3);
     EXPECT_GT(PixelsOf(Form.DirText.Handle, Navy), 0);
 
     ImportPatch Contrast("user32.dll", "SystemParametersInfoA", reinterpret_cast<const void*>(&HighContrastOn));

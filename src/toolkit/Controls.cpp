@@ -252,6 +252,8 @@ HBRUSH TTabControl::PageBrush(HDC Dc, HWND Control)
         HDC Memory = CreateCompatibleDC(Screen);
         HBITMAP Picture = CreateCompatibleBitmap(Screen, Client.right, Client.bottom);
         HGDIOBJ Old = SelectObject(Memory, Picture);
+        // Where the control paints nothing (Wine's page without visual styles), the dialog's face shows.
+        FillRect(Memory, &Client, GetSysColorBrush(COLOR_BTNFACE));
         SendMessageA(Handle, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Memory), PRF_CLIENT | PRF_ERASEBKGND);
         SelectObject(Memory, Old);
         DeleteDC(Memory);
