@@ -25,6 +25,7 @@
 #define IDC_RULESLIST 1010
 #define IDC_DIRTEXT 1011
 #define IDC_NOTFOUND 1012
+#define IDC_GAMETABNAME 1013  // hidden: the tab strip's name for screen readers
 
 // Folder chooser
 #define IDC_RULESPANELBORDER 1100
@@ -32,6 +33,8 @@
 #define IDC_DIRLISTBOX 1102
 #define IDC_OKBTN 1103
 #define IDC_CANCELBTN 1104
+#define IDC_DRIVELISTNAME 1105  // hidden, as the next: the box's name for screen readers
+#define IDC_DIRLISTNAME 1106
 
 // About box
 #define IDC_PANEL1 1200

@@ -10,6 +10,9 @@
 #include "VdfFiles.h"
 #include "resource.h"
 
+#include <commctrl.h>
+#include <uxtheme.h>
+
 using namespace TestSupport;
 
 namespace {
@@ -23,6 +26,27 @@ COLORREF PaintedTextColor(const TWinControl& Control)
     const COLORREF Color = GetTextColor(Dc);
     ReleaseDC(Control.Handle, Dc);
     return Color;
+}
+
+// How many pixels of a window, as shown, have this colour: in a part of it, else in all of it.
+int PixelsOf(HWND Window, COLORREF Color, RECT Part = {})
+{
+    if (IsRectEmpty(&Part))
+        GetClientRect(Window, &Part);
+    HDC Dc = GetDC(Window);
+    int Count = 0;
+    for (int Y = Part.top; Y < Part.bottom; ++Y)
+        for (int X = Part.left; X < Part.right; ++X)
+            Count += GetPixel(Dc, X, Y) == Color;
+    ReleaseDC(Window, Dc);
+    return Count;
+}
+
+// Wine always reports high contrast off: here the program hears it is on.
+BOOL WINAPI HighContrastOn(UINT Action, UINT, void* Data, UINT)
+{
+    static_cast<HIGHCONTRASTA*>(Data)->dwFlags = HCF_HIGHCONTRASTON;
+    return Action == SPI_GETHIGHCONTRAST;  // the only setting the program asks for
 }
 
 // What the registry layer says when "InstallPath" of Key is read as text.
@@ -394,6 +418,51 @@ INSTANTIATE_TEST_SUITE_P(Games, Profile,
                          testing::Values(TProfileCase{"TiberianSun", TSKey, "Tiberian SUN", RGB(0, 0, 128), "Tiberian Sun", "Name"},
                                          TProfileCase{"RedAlert", RAKey, "Red Alert", RGB(128, 0, 0), "Red Alert", "CrateMinimum"}),
                          [](const testing::TestParamInfo<TProfileCase>& Info) { return std::string(Info.param.Name); });
+
+// New system colours show at once, on the tab page too; the folder text keeps its navy until high
+// contrast is turned on, and then takes the system's text colour.
+TEST(Colours, NewSystemColoursAndHighContrastShowWithoutARestart)
+{
+    RegistrySandbox Registry;
+    MessageBoxWatcher Boxes;
+    Registry.SetString(TSKey, "InstallPath", "C:\\Games\\Here\\Play.exe");
+    KesterlyApp App;
+    TRulesForm& Form = App.Form();
+    // Without visual styles, as Windows draws in high contrast: the page is the face colour. (Wine
+    // takes a blank theme name for the default theme; a name that matches no part drops it.)
+    SetWindowTheme(Form.GameTab.Handle, L" ", L" ");
+    App.Start();
+    const COLORREF Black = RGB(0, 0, 0), White = RGB(255, 255, 255), Navy = RGB(0, 0, 128);
+    RECT Tab, Label;
+    SendMessageA(Form.GameTab.Handle, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&Tab));
+    Tab = {Tab.left + 3, Tab.bottom - 4, Tab.left + 4, Tab.bottom - 3};  // inside the tab, beside its caption
+    GetClientRect(Form.RuleDirLabel.Handle, &Label);
+    Label = {Label.right - 1, Label.bottom - 1, Label.right, Label.bottom};  // beside the label's text
+    const RECT Page = {4, 40, 5, 41};
+    // The page, a tab, and the page beneath a label, in a colour: 3 when all show it.
+    auto PageShows = [&](COLORREF Color) {
+        return PixelsOf(Form.GameTab.Handle, Color, Page) + PixelsOf(Form.GameTab.Handle, Color, Tab) +
+               PixelsOf(Form.RuleDirLabel.Handle, Color, Label);
+    };
+    ASSERT_EQ(PageShows(GetSysColor(COLOR_BTNFACE)), 3);
+
+    // A black scheme, set for the whole session as the Control Panel sets it, and put back afterwards.
+    int Elements[] = {COLOR_BTNFACE, COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNTEXT};
+    COLORREF Scheme[] = {Black, Black, White, White}, Saved[4];
+    for (int Index = 0; Index < 4; ++Index)
+        Saved[Index] = GetSysColor(Elements[Index]);
+    struct TRestore { int* E; COLORREF* C; ~TRestore() { SetSysColors(4, E, C); } } Restore{Elements, Saved};
+    SetSysColors(4, Elements, Scheme);
+    App.Pump();
+    EXPECT_EQ(PageShows(Black), 3);
+    EXPECT_GT(PixelsOf(Form.DirText.Handle, Navy), 0);
+
+    ImportPatch Contrast("user32.dll", "SystemParametersInfoA", reinterpret_cast<const void*>(&HighContrastOn));
+    SendMessageA(Form.Handle, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);  // as Windows says it
+    App.Pump();
+    EXPECT_EQ(PixelsOf(Form.DirText.Handle, Navy), 0);
+    EXPECT_GT(PixelsOf(Form.DirText.Handle, White), 0);  // COLOR_WINDOWTEXT
+}
 
 // Both games installed, each with a rules folder of its own; Red Alert was shown last.
 class TabSwitching : public testing::Test {

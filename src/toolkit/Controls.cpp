@@ -14,6 +14,13 @@ int ScaleToScreen(int Pixels)
     return MulDiv(Pixels, Dpi, 96);
 }
 
+bool HighContrast()
+{
+    HIGHCONTRASTA Contrast = {sizeof(Contrast), 0, nullptr};
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(Contrast), &Contrast, 0) &&
+           (Contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
 TFont::TFont(const char* Name, int PixelHeight)
 {
     Handle = CreateFontA(-ScaleToScreen(PixelHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
@@ -69,11 +76,18 @@ void TWinControl::SetFontColor(COLORREF Value)
 
 HBRUSH TWinControl::CtlColor(HDC Dc)
 {
-    if (Color == clWindowText)
+    if (!OwnColor())
         return nullptr;
     SetTextColor(Dc, Color);
     SetBkColor(Dc, GetSysColor(COLOR_BTNFACE));
     return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+void TWinControl::SystemChanged(UINT Message, WPARAM WParam, LPARAM LParam)
+{
+    // Only top-level windows hear of new colours: the common controls keep copies until told.
+    if (Message == WM_SYSCOLORCHANGE)
+        SendMessageA(Handle, Message, WParam, LParam);
 }
 
 AnsiString TWinControl::WindowText() const
@@ -226,6 +240,9 @@ TTabControl::~TTabControl()
 
 HBRUSH TTabControl::PageBrush(HDC Dc, HWND Control)
 {
+    // Windows turns visual styles off under high contrast: the page is the face colour then.
+    if (HighContrast())
+        return GetSysColorBrush(COLOR_BTNFACE);
     // The page looks different with and without visual styles: take a picture of it once, and
     // paint with that picture, aligned to the control.
     if (!Page) {
@@ -235,6 +252,8 @@ HBRUSH TTabControl::PageBrush(HDC Dc, HWND Control)
         HDC Memory = CreateCompatibleDC(Screen);
         HBITMAP Picture = CreateCompatibleBitmap(Screen, Client.right, Client.bottom);
         HGDIOBJ Old = SelectObject(Memory, Picture);
+        // Where the control paints nothing (Wine's page without visual styles), the dialog's face shows.
+        FillRect(Memory, &Client, GetSysColorBrush(COLOR_BTNFACE));
         SendMessageA(Handle, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Memory), PRF_CLIENT | PRF_ERASEBKGND);
         SelectObject(Memory, Old);
         DeleteDC(Memory);
@@ -246,6 +265,37 @@ HBRUSH TTabControl::PageBrush(HDC Dc, HWND Control)
     MapWindowPoints(Control, Handle, &Origin, 1);
     SetBrushOrgEx(Dc, -Origin.x, -Origin.y, nullptr);
     return Page;
+}
+
+void TTabControl::SystemChanged(UINT Message, WPARAM WParam, LPARAM LParam)
+{
+    TWinControl::SystemChanged(Message, WParam, LParam);
+    // The next paint takes a new picture, of the page in its new colours.
+    if (Page)
+        DeleteObject(Page);
+    Page = nullptr;
+}
+
+bool TTabControl::DialogKey(const MSG& Message)
+{
+    // The dialog manager would take Ctrl+Tab for Tab, and move the focus.
+    if (Message.message != WM_KEYDOWN || Message.wParam != VK_TAB || GetKeyState(VK_CONTROL) >= 0)
+        return false;
+    const int Count = Tabs.Count();
+    if (Count > 1 && !SendNotify(TCN_SELCHANGING)) {
+        const int Step = GetKeyState(VK_SHIFT) < 0 ? Count - 1 : 1;
+        SendMessageA(Handle, TCM_SETCURSEL, static_cast<WPARAM>((TabIndex() + Step) % Count), 0);
+        SendNotify(TCN_SELCHANGE);
+    }
+    return true;
+}
+
+// As the control notifies its parent of a click: through the form's dialog procedure, which
+// answers with the handler's reply.
+LRESULT TTabControl::SendNotify(int Code)
+{
+    NMHDR Header = {Handle, static_cast<UINT_PTR>(Id), static_cast<UINT>(Code)};
+    return SendMessageA(GetParent(Handle), WM_NOTIFY, Header.idFrom, reinterpret_cast<LPARAM>(&Header));
 }
 
 bool TTabControl::Notify(const NMHDR& Header, LRESULT& Result)
@@ -310,7 +360,7 @@ void TBitBtn::SetGlyph(int IconId)
 
 HBRUSH TLabel::CtlColor(HDC Dc)
 {
-    SetTextColor(Dc, Color == clWindowText ? GetSysColor(COLOR_WINDOWTEXT) : Color);
+    SetTextColor(Dc, OwnColor() ? Color : GetSysColor(COLOR_WINDOWTEXT));
     SetBkMode(Dc, TRANSPARENT);
     return Page ? Page->PageBrush(Dc, Handle) : GetSysColorBrush(COLOR_BTNFACE);
 }

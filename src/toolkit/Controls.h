@@ -10,6 +10,12 @@
 // - Handlers take the sending control as their first argument.
 // - An exception thrown by a handler stops at the dialog procedure, which shows it with
 //   TApplication::ShowException; the message loop goes on.
+//
+// Colours
+// - Under high contrast every text and background takes the system's colours: a colour set with
+//   SetFontColor is kept, and drawn again once high contrast is off.
+// - Whatever a control makes from the system's colours or theme is made again when they change
+//   (SystemChanged); the form then repaints.
 #pragma once
 #include <windows.h>
 
@@ -44,6 +50,9 @@ public:
 // Pixels at 96 DPI on the screen's DPI.
 int ScaleToScreen(int Pixels);
 
+// Whether the player has a high-contrast theme on (SPI_GETHIGHCONTRAST).
+bool HighContrast();
+
 class TWinControl : public TObject {
 public:
     HWND Handle = nullptr;
@@ -65,10 +74,16 @@ public:
     virtual bool Notify(const NMHDR& /*Header*/, LRESULT& /*Result*/) { return false; }
     virtual HBRUSH CtlColor(HDC Dc);
     virtual void DrawItem(const DRAWITEMSTRUCT& /*Item*/) {}
+    // The system's colours, theme or settings changed: the message that said so.
+    virtual void SystemChanged(UINT Message, WPARAM WParam, LPARAM LParam);
+    // Offered each key pressed in the form before the dialog manager sees it; true takes it.
+    virtual bool DialogKey(const MSG& /*Message*/) { return false; }
 
 protected:
     AnsiString WindowText() const;
     void SetWindowText(const AnsiString& Value);
+    // The colour set with SetFontColor, when it is to be drawn: neither clWindowText nor high contrast.
+    bool OwnColor() const { return Color != clWindowText && !HighContrast(); }
     COLORREF Color = clWindowText;
 };
 
@@ -139,8 +154,13 @@ public:
     ~TTabControl() override;
     // Paints what the tab control shows beneath a control that lies on its page.
     HBRUSH PageBrush(HDC Dc, HWND Control);
+    void SystemChanged(UINT Message, WPARAM WParam, LPARAM LParam) override;
+    // Ctrl+Tab and Ctrl+Shift+Tab, wherever the focus is in the form, select the next and the
+    // previous tab, round the end, as the user's click does: OnChanging may refuse, then OnChange.
+    bool DialogKey(const MSG& Message) override;
 
 private:
+    LRESULT SendNotify(int Code);
     HBRUSH Page = nullptr;
 };
 

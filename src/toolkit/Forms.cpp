@@ -53,6 +53,14 @@ TWinControl* TForm::FindControl(int Id) const
     return nullptr;
 }
 
+bool TForm::DialogKey(const MSG& Message)
+{
+    for (TWinControl* Control : Controls)
+        if (Control->DialogKey(Message))
+            return true;
+    return false;
+}
+
 void TForm::SetIcon(int IconId)
 {
     HINSTANCE Instance = GetModuleHandleA(nullptr);
@@ -237,6 +245,13 @@ INT_PTR TForm::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam)
         SetWindowLongPtrA(Handle, DWLP_MSGRESULT, MAKELONG(Button->Id, DC_HASDEFID));
         return TRUE;
     }
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+    case WM_SETTINGCHANGE:  // high contrast turned on or off among them
+        for (TWinControl* Control : Controls)
+            Control->SystemChanged(Message, WParam, LParam);
+        RedrawWindow(Handle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+        return FALSE;
     case WM_ACTIVATE:
         if (LOWORD(WParam) != WA_INACTIVE)
             Activated();
@@ -287,7 +302,7 @@ void TApplication::DispatchOne(MSG& Message)
 {
     HWND Root = GetAncestor(Message.hwnd, GA_ROOT);
     for (TForm* Form : Forms)
-        if (Root && Form->Handle == Root && IsDialogMessageW(Root, &Message))
+        if (Root && Form->Handle == Root && (Form->DialogKey(Message) || IsDialogMessageW(Root, &Message)))
             return;
     TranslateMessage(&Message);
     DispatchMessageW(&Message);

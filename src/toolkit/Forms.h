@@ -46,6 +46,8 @@ public:
     void DestroyHandle();
 
     TWinControl* FindControl(int Id) const;
+    // Offers a key to the controls before the dialog manager sees it; true when one took it.
+    bool DialogKey(const MSG& Message);
     // Marks the first enabled default button as the dialog's default (its thick border).
     void UpdateDefaultButton();
 

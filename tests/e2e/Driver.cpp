@@ -306,6 +306,17 @@ void KesterlyProcess::PressOn(HWND window, UINT virtualKey) const
     PostMessageW(window, WM_KEYUP, virtualKey, 1 | (scan << 16) | (3u << 30));
 }
 
+void KesterlyProcess::PressKeys(const std::vector<WORD>& keys) const
+{
+    SetForegroundWindow(FMain);
+    std::vector<INPUT> inputs(keys.size() * 2, INPUT{INPUT_KEYBOARD, {}});
+    for (size_t i = 0, last = inputs.size() - 1; i < keys.size(); ++i) {
+        inputs[i].ki.wVk = inputs[last - i].ki.wVk = keys[i];
+        inputs[last - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
 void KesterlyProcess::Press(UINT virtualKey) const
 {
     HWND target = Focus();

@@ -84,6 +84,9 @@ public:
     void Type(HWND edit, const std::string& text) const;  // characters into that control
     void Press(UINT virtualKey) const;                     // on the control that has the focus
     void PressOn(HWND window, UINT virtualKey) const;
+    // Keys held together, as the keyboard sends them to the main window brought to the front:
+    // pressed in this order and released in reverse ({VK_CONTROL, VK_SHIFT, VK_TAB}).
+    void PressKeys(const std::vector<WORD>& keys) const;
 
     // Reading.
     static std::string Text(HWND window);  // WM_GETTEXT

@@ -2,11 +2,13 @@
 // registry, the games are stand-in executables in install folders with blanks in their paths, and
 // every action is a mouse click or a key press sent to its windows.
 #include "Driver.h"
+#include "SysUtils.h"
 #include "TestSupport.h"
 #include "resource.h"
 #include "version.h"
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cstring>
@@ -39,6 +41,52 @@ std::string RulesText(const std::string& general, size_t size)
         text += i % 70 == 69 ? std::string("\r\n;") : std::string(1, static_cast<char>('A' + i * 11 % 26));
     text.resize(size);
     return text;
+}
+
+// The name Wine's accessibility layer gives a control, read from this other process as a screen
+// reader reads it. It names only edit boxes and buttons.
+std::string AccessibleName(HWND control)
+{
+    IAccessible* object = nullptr;
+    BSTR name = nullptr;
+    VARIANT self = {};
+    self.vt = VT_I4;  // CHILDID_SELF
+    // __uuidof: MinGW's import library has IID_IAccessible as the DLL's data, which needs dllimport.
+    if (SUCCEEDED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&object)))) {
+        object->get_accName(self, &name);
+        object->Release();
+    }
+    const std::string text = name ? AnsiText(name, SysStringLen(name)) : "";
+    SysFreeString(name);
+    return text;
+}
+
+// The focusable controls of a window in tab order, each by the name Windows' screen-reader support
+// gives it: a button its caption; any other control the first static before it in z-order, hidden
+// or not, passing other hidden controls and stopping at a visible tab stop or group start.
+Strings ControlNames(HWND window)
+{
+    Strings names;
+    for (HWND control = GetWindow(window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        if ((GetWindowLongA(control, GWL_STYLE) & (WS_VISIBLE | WS_TABSTOP)) != (WS_VISIBLE | WS_TABSTOP))
+            continue;
+        const bool button = SendMessageW(control, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON);
+        HWND label = button ? control : nullptr;
+        for (HWND before = control; !label && (before = GetWindow(before, GW_HWNDPREV)) != nullptr;) {
+            const LONG style = GetWindowLongA(before, GWL_STYLE);
+            if (SendMessageW(before, WM_GETDLGCODE, 0, 0) & DLGC_STATIC)
+                label = before;
+            else if ((style & WS_VISIBLE) && (style & (WS_TABSTOP | WS_GROUP)))
+                break;
+        }
+        std::string name = label ? KesterlyProcess::Text(label) : "";
+        name.erase(std::min(name.find('&'), name.size()), 1);  // an accelerator's mark
+        if (button || (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)) {  // an edit box
+            EXPECT_EQ(AccessibleName(control), name);
+        }
+        names.push_back(name);
+    }
+    return names;
 }
 
 class EndToEnd : public testing::Test {
@@ -291,9 +339,54 @@ TEST_F(EndToEnd, BrowseOpensOnTheCurrentFolderAndOkRescansIt)
     EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
 }
 
+TEST_F(EndToEnd, ScreenReadersNameEveryControlOfTheThreeWindowsByTheLabelBesideIt)
+{
+    InstallBothRedAlertRemembered();
+    auto app = Start();
+    EXPECT_EQ(ControlNames(app->MainWindow()), (Strings{"Rules Directory:", "Browse...", "Run", "Run no Rules", "About",
+                                                        "Quit", "Please select the game rules bias to use:", "Game:"}));
+
+    app->Click(app->Control(IDC_BROWSEBUTTON));
+    HWND chooser = app->WaitForDialog("Select Rules Directory");
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(ControlNames(chooser), (Strings{"Folders:", "OK", "Cancel", "Drive:"}));
+    app->Click(app->Control(IDC_CANCELBTN, chooser));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(app->MainWindow()) != FALSE; }));
+    app->Click(app->Control(IDC_ABOUTBUTTON));
+    HWND about = app->WaitForDialog("About...");
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(ControlNames(about), Strings{"OK"});
+}
+
+// Ctrl+Tab and Ctrl+Shift+Tab with the focus in the rules list: the next and the previous tab, round
+// the end, and the folder typed on the tab left is kept for it, as when the tab is clicked.
+TEST_F(EndToEnd, CtrlTabTurnsTheTabsFromAnywhereAsAClickDoes)
+{
+    InstallBothRedAlertRemembered();
+    auto app = Start();
+    HWND list = app->Control(IDC_RULESLIST), edit = app->Control(IDC_RULESDIR);
+    app->ClickListItem(list, 0);
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    app->Type(edit, "Other\\");
+    ASSERT_TRUE(WaitUntil([&] { return app->Focus() == list && KesterlyProcess::Text(edit) == "Other\\"; }));
+
+    app->PressKeys({VK_CONTROL, VK_TAB});
+    ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(app->Control(IDC_DIRTEXT)) == TSFolder; }));
+    EXPECT_EQ(app->TabSelection(), 0);
+    app->PressKeys({VK_CONTROL, VK_SHIFT, VK_TAB});
+    ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(edit) == "Other\\"; }));
+    EXPECT_EQ(app->TabSelection(), 1);
+    EXPECT_EQ(app->Focus(), list);
+}
+
 TEST_F(EndToEnd, WithoutGamesTheWindowSaysSoAndOnlyAboutAndQuitWork)
 {
     auto app = Start();
+    EXPECT_EQ(ControlNames(app->MainWindow()), (Strings{"Run", "Run no Rules", "About", "Quit", "Game:"}));
+    // Ctrl+Tab does nothing, nor moves the focus as Tab does: Shift+Tab then goes back from the tab strip.
+    app->PressKeys({VK_CONTROL, VK_TAB});
+    app->PressKeys({VK_SHIFT, VK_TAB});
+    EXPECT_TRUE(WaitUntil([&] { return app->Focus() == app->Control(IDC_QUITBUTTON); }));
 
     EXPECT_TRUE(app->TabCaptions().empty());
     HWND notFound = app->Control(IDC_NOTFOUND);
