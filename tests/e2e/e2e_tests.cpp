@@ -43,27 +43,11 @@ std::string RulesText(const std::string& general, size_t size)
     return text;
 }
 
-// The name Wine's accessibility layer gives a control, read from this other process as a screen
-// reader reads it. It names only edit boxes and buttons.
-std::string AccessibleName(HWND control)
-{
-    IAccessible* object = nullptr;
-    BSTR name = nullptr;
-    VARIANT self = {};
-    self.vt = VT_I4;  // CHILDID_SELF
-    // __uuidof: MinGW's import library has IID_IAccessible as the DLL's data, which needs dllimport.
-    if (SUCCEEDED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&object)))) {
-        object->get_accName(self, &name);
-        object->Release();
-    }
-    const std::string text = name ? AnsiText(name, SysStringLen(name)) : "";
-    SysFreeString(name);
-    return text;
-}
-
 // The focusable controls of a window in tab order, each by the name Windows' screen-reader support
 // gives it: a button its caption; any other control the first static before it in z-order, hidden
-// or not, passing other hidden controls and stopping at a visible tab stop or group start.
+// or not, passing other hidden controls and stopping at a visible tab stop or group start. Edit
+// boxes and buttons, the only controls Wine's accessibility layer names, are also checked by
+// get_accName, from this other process as a screen reader asks.
 Strings ControlNames(HWND window)
 {
     Strings names;
@@ -81,8 +65,15 @@ Strings ControlNames(HWND window)
         }
         std::string name = label ? KesterlyProcess::Text(label) : "";
         name.erase(std::min(name.find('&'), name.size()), 1);  // an accelerator's mark
+        IAccessible* object = nullptr;
+        BSTR read = nullptr;
+        VARIANT self = {};
+        self.vt = VT_I4;  // CHILDID_SELF; __uuidof, as MinGW's IID_IAccessible would need dllimport
         if (button || (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)) {  // an edit box
-            EXPECT_EQ(AccessibleName(control), name);
+            if (SUCCEEDED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&object))))
+                object->get_accName(self, &read), object->Release();
+            EXPECT_EQ(read ? AnsiText(read, SysStringLen(read)) : "", name);
+            SysFreeString(read);
         }
         names.push_back(name);
     }
@@ -286,10 +277,14 @@ TEST_F(EndToEnd, EscapeOpensTheAboutBoxAndOkReturnsToAnUnchangedWindow)
     app->ClickListItem(list, 1);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run) != FALSE; }));
     const Strings items = KesterlyProcess::ListItems(list);
+    // Screen readers name every control of the windows by the label beside it.
+    EXPECT_EQ(ControlNames(app->MainWindow()), (Strings{"Rules Directory:", "Browse...", "Run", "Run no Rules", "About",
+                                                        "Quit", "Please select the game rules bias to use:", "Game:"}));
 
     app->Press(VK_ESCAPE);
     HWND about = app->WaitForDialog("About...");
     ASSERT_NE(about, nullptr);
+    EXPECT_EQ(ControlNames(about), Strings{"OK"});
     EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_VERSION, about)), KESTERLY_VERSION_LABEL);
     EXPECT_EQ(KesterlyProcess::Text(app->Control(IDC_PRODUCTNAME, about)), "Kesterly");
     EXPECT_FALSE(IsWindowEnabled(app->MainWindow()));  // modal
@@ -316,6 +311,7 @@ TEST_F(EndToEnd, BrowseOpensOnTheCurrentFolderAndOkRescansIt)
     app->Click(app->Control(IDC_BROWSEBUTTON));
     HWND chooser = app->WaitForDialog("Select Rules Directory");
     ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(ControlNames(chooser), (Strings{"Folders:", "OK", "Cancel", "Drive:"}));
     HWND folders = app->Control(IDC_DIRLISTBOX, chooser);
     ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::ListSelection(folders) >= 0; }));
     const Strings shown = KesterlyProcess::ListItems(folders);
@@ -337,25 +333,6 @@ TEST_F(EndToEnd, BrowseOpensOnTheCurrentFolderAndOkRescansIt)
 
     app->Click(app->Control(IDC_QUITBUTTON));
     EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
-}
-
-TEST_F(EndToEnd, ScreenReadersNameEveryControlOfTheThreeWindowsByTheLabelBesideIt)
-{
-    InstallBothRedAlertRemembered();
-    auto app = Start();
-    EXPECT_EQ(ControlNames(app->MainWindow()), (Strings{"Rules Directory:", "Browse...", "Run", "Run no Rules", "About",
-                                                        "Quit", "Please select the game rules bias to use:", "Game:"}));
-
-    app->Click(app->Control(IDC_BROWSEBUTTON));
-    HWND chooser = app->WaitForDialog("Select Rules Directory");
-    ASSERT_NE(chooser, nullptr);
-    EXPECT_EQ(ControlNames(chooser), (Strings{"Folders:", "OK", "Cancel", "Drive:"}));
-    app->Click(app->Control(IDC_CANCELBTN, chooser));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(app->MainWindow()) != FALSE; }));
-    app->Click(app->Control(IDC_ABOUTBUTTON));
-    HWND about = app->WaitForDialog("About...");
-    ASSERT_NE(about, nullptr);
-    EXPECT_EQ(ControlNames(about), Strings{"OK"});
 }
 
 // Ctrl+Tab and Ctrl+Shift+Tab with the focus in the rules list: the next and the previous tab, round
@@ -699,10 +676,7 @@ void ExpectBothFoldersAndStartTheSecond(KesterlyProcess& app, const std::string&
     ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(app.Control(IDC_DIRTEXT)) == folder; }));
     app.Click(app.Control(IDC_NORULESBUTTON));
     EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
-    const std::vector<TStubRecord> starts = second.WaitForRecords(1);
-    ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(starts[0].CommandLine, "\"" + second.Path() + "\"");
-    EXPECT_EQ(starts[0].CurrentFolder, WithoutClosingBackslash(folder));
+    EXPECT_EQ(second.WaitForRecords(1).size(), 1u);
 }
 
 // CnCNet's free Tiberian Sun: its client records the folder under HKEY_CURRENT_USER; Rules.ini goes
@@ -779,23 +753,17 @@ TEST_F(EndToEnd, SteamsLibraryFilesAloneLeadToTheGames)
     if (path.size() < steam.size() + 4 || path.compare(path.size() - steam.size(), steam.size(), steam) != 0)
         GTEST_SKIP() << "WINECONFIGDIR is " << path << ": run through tests/steam-prefix.sh";
     const std::string home = path.substr(4, path.size() - steam.size() - 4);
-    const std::vector<std::string> files = {home + "\\.local\\share\\Steam\\steamapps\\libraryfolders.vdf",
-                                            home + "\\.steam\\root\\steamapps\\libraryfolders.vdf"};
-    const struct Removed {
-        const std::vector<std::string>& files;
-        ~Removed() { for (const std::string& file : files) DeleteFileA(file.c_str()); }
-    } removed{files};
     LinuxFolder libraries;
     std::string first = libraries / "First";
     for (size_t at = 0; (at = first.find('\\', at)) != std::string::npos; at += 2)
         first.insert(at, "\\");
-    const std::string texts[] = {
-        "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home\n",
-        "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + first + "\"\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"" +
-            "\t\t\"" + libraries.Linux("Second") + "\"\n\t}\n}\n"};
-    for (size_t i = 0; i < files.size(); ++i) {
-        MakeFolders(files[i].substr(0, files[i].rfind('\\')));
-        std::ofstream(files[i], std::ios::binary) << texts[i];
+    const std::pair<std::string, std::string> files[] = {
+        {"\\.local\\share\\Steam", "\"libraryfolders\" { \"0\" { \"path\" \"/home\n"},
+        {"\\.steam\\root", "\"libraryfolders\"\n{\n\t\"0\"\t{ \"path\"\t\"" + first + "\" }\n\t\"1\"\t{ \"path\"\t\"" +
+                                 libraries.Linux("Second") + "\" }\n}\n"}};
+    for (const auto& [root, text] : files) {  // left in the build's home, rewritten by each run
+        MakeFolders(home + root + "\\steamapps");
+        std::ofstream(home + root + "\\steamapps\\libraryfolders.vdf", std::ios::binary) << text;
     }
     const auto manifest = [&](const std::string& library, const char* id, const char* folder) {
         libraries.Write(library + "\\steamapps\\appmanifest_" + id + ".acf",
