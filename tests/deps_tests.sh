@@ -16,35 +16,22 @@ case $1 in
            echo "E: Unable to locate package xvfb"; exit 100 ;;
 esac
 STUB
-cat >"$bin/dpkg-query" <<'STUB'
-#!/bin/sh
-for p; do :; done
-[ "$p" = xvfb ] && echo not-installed || echo installed
-STUB
-cat >"$bin/dpkg" <<'STUB'
-#!/bin/sh
-[ "$1" = --print-architecture ] && echo amd64
-[ "$1" = --print-foreign-architectures ] && echo i386
-exit 0
-STUB
+printf '#!/bin/sh\ncase "$*" in *" xvfb") echo not-installed ;; *) echo installed ;; esac\n' >"$bin/dpkg-query"
+printf '#!/bin/sh\ncase $1 in --print-architecture) echo amd64 ;; --print-foreign-*) echo i386 ;; esac\n' >"$bin/dpkg"
 printf '#!/bin/sh\nexec "$@"\n' >"$bin/sudo"
 printf '#!/bin/sh\n' >"$bin/sleep"
 chmod +x "$bin"/*
 
 # expect <args> <install fails: ""|1> <status> <text the log must hold> <apt-get calls>
 expect() {
-  local log calls
   export STUB_LOG=$bin/calls STUB_INSTALL_FAILS=$2
   : >"$STUB_LOG"
-  log=$(PATH=$bin:$PATH bash "$deps" $1 2>&1)
-  local status=$?
-  calls=$(grep -c . "$STUB_LOG")
-  if [[ $status != "$3" || $log != *"$4"* || $calls != "$5" ]]; then
-    echo "deps.sh $1, install fails '$2': status $status (want $3), $calls apt-get calls (want $5);"
-    echo "the log lacks \"$4\" or it is this:"
-    echo "$log"
-    failed=1
-  fi
+  local log status calls
+  log=$(PATH=$bin:$PATH bash "$deps" $1 2>&1) status=$? calls=$(grep -c . "$STUB_LOG")
+  [[ $status == "$3" && $log == *"$4"* && $calls == "$5" ]] && return
+  printf 'deps.sh %s, install fails "%s": status %s (want %s), %s apt-get calls (want %s), and the log\n(must hold "%s"):\n%s\n' \
+    "$1" "$2" $status "$3" $calls "$5" "$4" "$log"
+  failed=1
 }
 going_on="apt-get update failed 3 times (index: bookworm-security/main i386 Packages); going on with the package lists there are"
 expect "" "" 0 "$going_on" 4

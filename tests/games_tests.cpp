@@ -435,22 +435,20 @@ TEST(Colours, NewSystemColoursAndHighContrastShowWithoutARestart)
     const COLORREF Black = RGB(0, 0, 0), White = RGB(255, 255, 255), Navy = RGB(0, 0, 128);
     RECT Tab, Label;
     SendMessageA(Form.GameTab.Handle, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&Tab));
-    Tab = {Tab.left + 3, Tab.bottom - 4, Tab.left + 4, Tab.bottom - 3};  // inside the tab, beside its caption
     GetClientRect(Form.RuleDirLabel.Handle, &Label);
-    Label = {Label.right - 1, Label.bottom - 1, Label.right, Label.bottom};  // beside the label's text
-    const RECT Page = {4, 40, 5, 41};
-    // The page, a tab, and the page beneath a label, in a colour: 3 when all show it.
+    // 3 when a pixel of the page, one inside a tab beside its caption and one beneath a label beside
+    // its text all show the colour.
     auto PageShows = [&](COLORREF Color) {
-        return PixelsOf(Form.GameTab.Handle, Color, Page) + PixelsOf(Form.GameTab.Handle, Color, Tab) +
-               PixelsOf(Form.RuleDirLabel.Handle, Color, Label);
+        return PixelsOf(Form.GameTab.Handle, Color, {4, 40, 5, 41}) +
+               PixelsOf(Form.GameTab.Handle, Color, {Tab.left + 3, Tab.bottom - 4, Tab.left + 4, Tab.bottom - 3}) +
+               PixelsOf(Form.RuleDirLabel.Handle, Color, {Label.right - 1, Label.bottom - 1, Label.right, Label.bottom});
     };
     ASSERT_EQ(PageShows(GetSysColor(COLOR_BTNFACE)), 3);
 
     // A black scheme, set for the whole session as the Control Panel sets it, and put back afterwards.
     int Elements[] = {COLOR_BTNFACE, COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNTEXT};
-    COLORREF Scheme[] = {Black, Black, White, White}, Saved[4];
-    for (int Index = 0; Index < 4; ++Index)
-        Saved[Index] = GetSysColor(Elements[Index]);
+    COLORREF Scheme[] = {Black, Black, White, White};
+    COLORREF Saved[] = {GetSysColor(Elements[0]), GetSysColor(Elements[1]), GetSysColor(Elements[2]), GetSysColor(Elements[3])};
     struct TRestore { int* E; COLORREF* C; ~TRestore() { SetSysColors(4, E, C); } } Restore{Elements, Saved};
     SetSysColors(4, Elements, Scheme);
     App.Pump();

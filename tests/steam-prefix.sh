@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
 # Usage: steam-prefix.sh <home> <command...>
-# Runs the command in the Wine prefix $WINEPREFIX reached through
-# <home>/.local/share/Steam/steamapps/compatdata/2229840/pfx, a link to it, as Proton's prefixes
-# lie in a Steam library. Wine sets WINECONFIGDIR in every Windows process from the prefix's path
-# (a value that a parent passes is overwritten), so this is how a test gets a prefix under such a
-# path. The prefix and its wineserver stay the same (the server goes by the folder, not its name).
+# Runs the command in $WINEPREFIX reached through a link in a Steam library, as Proton's prefixes
+# lie: Wine sets WINECONFIGDIR from the prefix's path in every process, whatever a parent passes.
+# The wineserver stays the same (it goes by the folder, not its name).
 set -euo pipefail
 home=$1
 shift
