@@ -740,11 +740,10 @@ TEST_F(EndToEnd, KesterlyInTheGamesFolderOrStartedFromItFindsTheGame)
     ExpectBothFoldersAndStartTheSecond(app, TSFolder, *RA);
 }
 
-// Steam's library files are the only trace of the games. Wine names the prefix of this test
-// WINECONFIGDIR <home>\.local\share\Steam\steamapps\compatdata\2229840\pfx (ctest runs it through
-// tests/steam-prefix.sh: Wine sets the variable itself in every process, whatever its parent
-// passes). That library's libraryfolders.vdf is broken; the home's ~/.steam/root one lists two
-// libraries, the first by an escaped Windows path with Tiberian Sun, the other by a Linux path.
+// Steam's library files are the only trace of the games. The prefix lies in a Steam library, at
+// <home>\.local\share\Steam\steamapps\compatdata\2229840\pfx (tests/steam-prefix.sh). That library's
+// libraryfolders.vdf is broken; the home's ~/.steam/root one lists two libraries, the first by an
+// escaped Windows path with Tiberian Sun, the other by a Linux path.
 TEST_F(EndToEnd, SteamsLibraryFilesAloneLeadToTheGames)
 {
     char prefix[MAX_PATH] = "";
