@@ -8,10 +8,11 @@
 # i686 run goes one of three ways, and the log says which, and whether KESTERLY_I686 chose it
 # (auto, the default, native or emulated: see scripts/i686-way.sh):
 #   native     Debian's wine32 runs the suites: by default where the kernel executes 32-bit x86
-#              programs.  Wine failing to run the i686 build there is a failure, never a pass.
+#              programs and wine32 is installed.  Wine failing to run the i686 build there is a
+#              failure, never a pass.
 #   emulated   the suites run under wine32 in build/emu32, on qemu's i386 CPU emulation
 #              (scripts/emu32.sh): by default where the kernel refuses them (some virtual
-#              machines' kernels).  Set up once per build folder; a run that starts and fails is a
+#              machines' kernels), or where wine32 could not be installed (scripts/deps.sh).  Set up once per build folder; a run that starts and fails is a
 #              failure, and so is one that finds the kernel, not qemu, running its 32-bit programs.
 #   not run    by default, where neither is possible (no user namespaces, no qemu to be had):
 #              said in one line with the reason, and the x86_64 run decides.  A way that
