@@ -12,8 +12,8 @@ namespace {
 void LoadDllsFromSystem32Only()
 {
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-    const auto SetDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    const auto SetDefaultDllDirectories =
+        SystemFunction<SetDefaultDllDirectoriesFunction>("kernel32.dll", "SetDefaultDllDirectories");
     if (!SetDefaultDllDirectories || !SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
         SetDllDirectoryA("");
 }
@@ -23,6 +23,10 @@ void LoadDllsFromSystem32Only()
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     LoadDllsFromSystem32Only();
+    // A drive without a medium (a card reader with no card, say, holding a Steam library) answers
+    // with an error code rather than the system's "There is no disk in the drive" box, as Windows
+    // advises for every program that looks at drives. The game started later gets the default mode.
+    SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS);
     TApplication Kesterly;
     try {
         Application->Initialize();

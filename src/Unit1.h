@@ -1,8 +1,52 @@
 // The main window: games on tabs, the rules folder and its rules files, and the run commands.
 #pragma once
+#include <optional>
 #include <vector>
 
 #include "Forms.h"
+#include "VdfFiles.h"
+
+// The kinds of place a game is looked up in.
+enum class TPlaceKind {
+    MachineKey,      // a key under HKEY_LOCAL_MACHINE
+    UserKey,         // the same under HKEY_CURRENT_USER; a value that cannot be read is passed over
+    SteamVariables,  // a pair of Steam's variables: the app id it started, and that app's folder
+    SteamLibraries,  // steamapps\common\<installdir> of the game's app id, in Steam's libraries
+    ProgramFolder,   // the folder kesterly.exe stands in, when it is the game's folder
+    CurrentFolder,   // the current folder, when it is the game's folder
+};
+
+// Where a registry key keeps a game, in one of three ways: Value holds the full path of the program;
+// or Value holds the folder and FileNameValue the program's file name; or, for a place that lists
+// programs to look for, Value holds the folder they are looked for in.
+struct TRegistryValues {
+    TRegistryValues(const char* Key = nullptr, const char* Value = nullptr, const char* FileNameValue = nullptr,
+                    std::vector<REGSAM> Views = {KEY_WOW64_32KEY})
+        : Key(Key), Value(Value), FileNameValue(FileNameValue), Views(std::move(Views))
+    {
+    }
+    const char* Key;
+    const char* Value;
+    const char* FileNameValue;
+    std::vector<REGSAM> Views;  // looked in, in this order
+};
+
+// Steam's variables: the one holding the app id of the game it started, the one holding its folder.
+struct TSteamVariables {
+    const char* AppIdName = nullptr;
+    const char* FolderName = nullptr;
+};
+
+// A place where a game may be installed. Every place that names a folder (all but the registry's
+// full-path and folder-and-file-name ones) lists the programs looked for in it, in order, and the
+// files that must stand beside the program for the folder to count.
+struct TInstallPlace {
+    TPlaceKind Kind;
+    TRegistryValues Registry{};   // MachineKey and UserKey
+    TSteamVariables Variables{};  // SteamVariables
+    std::vector<const char*> ProgramNames{};
+    std::vector<const char*> Companions{};
+};
 
 class TRulesForm : public TForm {
 public:
@@ -54,30 +98,7 @@ private:
     bool ActivationDone = false;  // the activation sequence runs on the first activation only
     bool Launching = false;       // a run command is under way: no tab change, Browse, About or way out
     TFont LargeFont;
-
-    // The kinds of place a game is looked up in.
-    enum class TPlaceKind {
-        MachineKey,      // a key under HKEY_LOCAL_MACHINE, as below
-        UserKey,         // the same under HKEY_CURRENT_USER; a value that cannot be read is skipped
-        Environment,     // Key: the variable holding a Steam app id; PathValue: the one holding the folder
-        SteamLibraries,  // steamapps\common\<installdir> of the game's app id, in Steam's libraries
-        ProgramFolder,   // the folder kesterly.exe stands in, when it is the game's folder
-        CurrentFolder,   // the current folder, when it is the game's folder
-    };
-
-    // A place where a game may be installed. In a registry key, in one of three ways: with neither
-    // FileNameValue nor ProgramNames, PathValue holds the full path of the executable; otherwise
-    // PathValue holds the install folder, and the executable is the file that FileNameValue names,
-    // or else the first of ProgramNames that stands in that folder. Every other kind of place names
-    // a folder, in which the executable is the first of ProgramNames that stands there.
-    struct TInstallPlace {
-        TPlaceKind Kind;
-        const char* Key;
-        const char* PathValue;
-        const char* FileNameValue;
-        std::vector<const char*> ProgramNames{};
-        std::vector<REGSAM> Views{KEY_WOW64_32KEY};  // the registry views looked in, in this order
-    };
+    std::optional<std::vector<TSteamLibraryEntry>> SteamLibraries;  // read on first need, for both games
 
     // One row per supported game.
     struct TGameProfile {
@@ -101,8 +122,7 @@ private:
     void DetectTiberianSun();
     void DetectRedAlert();
     void DetectGame(const TGameProfile& Game);
-    static AnsiString ReadInstallPath(const TGameProfile& Game, const TInstallPlace& Place);
-    static AnsiString ReadInstallPath(const TInstallPlace& Place, REGSAM View);
+    AnsiString FindProgram(const TGameProfile& Game, const TInstallPlace& Place);
     const TGameProfile* SelectedGame();
     void ApplyGameProfile();
     void StoreRulesFolder();

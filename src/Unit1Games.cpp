@@ -1,12 +1,11 @@
 // Games and settings: detection of the installed games, switching between their tabs, and the
 // settings remembered in the registry.
 #include <algorithm>
-#include <cstdlib>
+#include <cwchar>
 
 #include "Classes.h"
 #include "Registry.h"
 #include "Unit1.h"
-#include "VdfFiles.h"
 
 namespace {
 
@@ -20,49 +19,69 @@ const char FirstDecadeKey[] = "\\Software\\Electronic Arts\\EA Games\\Command an
 const std::vector<REGSAM> BothViews = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
 const std::vector<const char*> TiberianSunPrograms = {"TSLauncher.exe", "SUN.exe", "Game.exe"};
 const std::vector<const char*> RedAlertPrograms = {"RA95Launcher.exe", "RA95.exe"};
-// CnCNet's Tiberian Sun: its client, TiberianSun.exe, starts the game (whose Game.exe refuses to
-// start without it), so the client comes first wherever it stands.
+// CnCNet's packages. Tiberian Sun: its client, TiberianSun.exe, starts the game (whose Game.exe
+// refuses to start without it), so the client comes first wherever it stands. Red Alert: its client,
+// RedAlert.exe, beside the game, ra95.dat (no .exe). Their installers (Inno Setup; Red Alert's
+// installs in 64-bit mode) record the folder in their uninstall entries. Red Alert's client keeps
+// the folder under the key of Tiberian Sun's, which is where every CnCNet client writes by default.
 const std::vector<const char*> CnCNetPrograms = {"TiberianSun.exe"};
+const std::vector<const char*> CnCNetRedAlertPrograms = {"RedAlert.exe"};
+const std::vector<const char*> CnCNetRedAlertGame = {"ra95.dat"};
+const std::vector<REGSAM> SixtyFourBitFirst = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
 const std::vector<const char*> AnyTiberianSunPrograms = {"TiberianSun.exe", "TSLauncher.exe", "SUN.exe", "Game.exe"};
+const std::vector<const char*> AnyRedAlertPrograms = {"RA95Launcher.exe", "RA95.exe", "RedAlert.exe"};
 
 }  // namespace
 
 const TRulesForm::TGameProfile TRulesForm::TiberianSun = {
     "Tiberian SUN",
-    {{TPlaceKind::MachineKey, "\\Software\\Westwood\\Tiberian Sun", "InstallPath", nullptr},
-     {TPlaceKind::MachineKey, FirstDecadeKey, "ts_folder", "ts_executable"},
-     {TPlaceKind::MachineKey, "\\Software\\EA Games\\Command and Conquer Tiberian Sun", "Install Dir", nullptr,
-      TiberianSunPrograms, BothViews},
-     {TPlaceKind::MachineKey, "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2229880",
-      "InstallLocation", nullptr, TiberianSunPrograms, BothViews},
-     {TPlaceKind::UserKey, "\\Software\\TiberianSun", "InstallPath", nullptr, CnCNetPrograms},
-     {TPlaceKind::Environment, "STEAM_APPID", "STEAM_APP_PATH", nullptr, AnyTiberianSunPrograms},
-     {TPlaceKind::Environment, "SteamAppId", "STEAM_COMPAT_INSTALL_PATH", nullptr, AnyTiberianSunPrograms},
-     {TPlaceKind::Environment, "STEAM_COMPAT_APP_ID", "STEAM_COMPAT_INSTALL_PATH", nullptr, AnyTiberianSunPrograms},
-     {TPlaceKind::SteamLibraries, nullptr, nullptr, nullptr, AnyTiberianSunPrograms},
-     {TPlaceKind::ProgramFolder, nullptr, nullptr, nullptr, AnyTiberianSunPrograms},
-     {TPlaceKind::CurrentFolder, nullptr, nullptr, nullptr, AnyTiberianSunPrograms}},
+    {{TPlaceKind::MachineKey, {"\\Software\\Westwood\\Tiberian Sun", "InstallPath"}},
+     {TPlaceKind::MachineKey, {FirstDecadeKey, "ts_folder", "ts_executable"}},
+     {TPlaceKind::MachineKey, {"\\Software\\EA Games\\Command and Conquer Tiberian Sun", "Install Dir", nullptr, BothViews},
+      {}, TiberianSunPrograms},
+     {TPlaceKind::MachineKey,
+      {"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2229880", "InstallLocation", nullptr,
+       BothViews},
+      {}, TiberianSunPrograms},
+     {TPlaceKind::MachineKey,
+      {"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{D22A250A-085F-415E-959E-8DB49F4E4CCA}_is1",
+       "InstallLocation", nullptr, BothViews},
+      {}, CnCNetPrograms},
+     {TPlaceKind::UserKey, {"\\Software\\TiberianSun", "InstallPath"}, {}, CnCNetPrograms},
+     {TPlaceKind::SteamVariables, {}, {"STEAM_APPID", "STEAM_APP_PATH"}, AnyTiberianSunPrograms},
+     {TPlaceKind::SteamVariables, {}, {"SteamAppId", "STEAM_COMPAT_INSTALL_PATH"}, AnyTiberianSunPrograms},
+     {TPlaceKind::SteamVariables, {}, {"STEAM_COMPAT_APP_ID", "STEAM_COMPAT_INSTALL_PATH"}, AnyTiberianSunPrograms},
+     {TPlaceKind::SteamLibraries, {}, {}, AnyTiberianSunPrograms},
+     {TPlaceKind::ProgramFolder, {}, {}, AnyTiberianSunPrograms},
+     {TPlaceKind::CurrentFolder, {}, {}, AnyTiberianSunPrograms}},
     "2229880", {{"TIBSUN.MIX"}, {"TiberianSun.exe", "Game.exe"}},
     &TRulesForm::TSGameDir, &TRulesForm::TSGameExe, &TRulesForm::TSRulesFolder, clNavy, "General", "Name",
     "Tiberian Sun", "Name"};
 
 const TRulesForm::TGameProfile TRulesForm::RedAlert = {
     "Red Alert",
-    {{TPlaceKind::MachineKey, "\\Software\\Westwood\\Red Alert Windows 95 Edition", "InstallPath", nullptr},
-     {TPlaceKind::MachineKey, "\\Software\\Westwood\\Alarmstufe Rot Windows 95 Edition", "InstallPath", nullptr},
-     {TPlaceKind::MachineKey, "\\Software\\Westwood\\Alerte Rouge version Windows 95", "InstallPath", nullptr},
-     {TPlaceKind::MachineKey, FirstDecadeKey, "ra_folder", "ra_executable"},
-     {TPlaceKind::MachineKey, "\\Software\\EA Games\\Command and Conquer Red Alert", "Install Dir", nullptr,
-      RedAlertPrograms, BothViews},
-     {TPlaceKind::MachineKey, "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2229840",
-      "InstallLocation", nullptr, RedAlertPrograms, BothViews},
-     {TPlaceKind::Environment, "STEAM_APPID", "STEAM_APP_PATH", nullptr, RedAlertPrograms},
-     {TPlaceKind::Environment, "SteamAppId", "STEAM_COMPAT_INSTALL_PATH", nullptr, RedAlertPrograms},
-     {TPlaceKind::Environment, "STEAM_COMPAT_APP_ID", "STEAM_COMPAT_INSTALL_PATH", nullptr, RedAlertPrograms},
-     {TPlaceKind::SteamLibraries, nullptr, nullptr, nullptr, RedAlertPrograms},
-     {TPlaceKind::ProgramFolder, nullptr, nullptr, nullptr, RedAlertPrograms},
-     {TPlaceKind::CurrentFolder, nullptr, nullptr, nullptr, RedAlertPrograms}},
-    "2229840", {{"REDALERT.MIX"}},
+    {{TPlaceKind::MachineKey, {"\\Software\\Westwood\\Red Alert Windows 95 Edition", "InstallPath"}},
+     {TPlaceKind::MachineKey, {"\\Software\\Westwood\\Alarmstufe Rot Windows 95 Edition", "InstallPath"}},
+     {TPlaceKind::MachineKey, {"\\Software\\Westwood\\Alerte Rouge version Windows 95", "InstallPath"}},
+     {TPlaceKind::MachineKey, {FirstDecadeKey, "ra_folder", "ra_executable"}},
+     {TPlaceKind::MachineKey, {"\\Software\\EA Games\\Command and Conquer Red Alert", "Install Dir", nullptr, BothViews},
+      {}, RedAlertPrograms},
+     {TPlaceKind::MachineKey,
+      {"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2229840", "InstallLocation", nullptr,
+       BothViews},
+      {}, RedAlertPrograms},
+     {TPlaceKind::MachineKey,
+      {"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{73F3D3B5-4AC4-4D01-A65C-0A4B4D8723B5}_is1",
+       "InstallLocation", nullptr, SixtyFourBitFirst},
+      {}, CnCNetRedAlertPrograms, CnCNetRedAlertGame},
+     {TPlaceKind::UserKey, {"\\Software\\TiberianSun", "InstallPath"}, {}, CnCNetRedAlertPrograms, CnCNetRedAlertGame},
+     {TPlaceKind::SteamVariables, {}, {"STEAM_APPID", "STEAM_APP_PATH"}, RedAlertPrograms},
+     {TPlaceKind::SteamVariables, {}, {"SteamAppId", "STEAM_COMPAT_INSTALL_PATH"}, RedAlertPrograms},
+     {TPlaceKind::SteamVariables, {}, {"STEAM_COMPAT_APP_ID", "STEAM_COMPAT_INSTALL_PATH"}, RedAlertPrograms},
+     {TPlaceKind::SteamLibraries, {}, {}, RedAlertPrograms},
+     {TPlaceKind::ProgramFolder, {}, {}, AnyRedAlertPrograms},
+     {TPlaceKind::CurrentFolder, {}, {}, AnyRedAlertPrograms}},
+    "2229840", {{"REDALERT.MIX"}, {"RedAlert.exe", "ra95.dat"}},
     &TRulesForm::RAGameDir, &TRulesForm::RAGameExe, &TRulesForm::RARulesFolder, clMaroon, "General", "Name",
     "Red Alert", "CrateMinimum"};
 
@@ -88,88 +107,159 @@ AnsiString AsFolder(AnsiString Path)
     return Path + "\\";
 }
 
-// A Linux path ("/home/deck/...") as Windows programs under Wine reach it: drive Z: is the Linux root.
-AnsiString WindowsPath(AnsiString Path)
+// A Linux path ("/home/deck/...") as Windows programs under Wine reach it: the prefix's own Windows
+// path, as Wine's kernel32 gives it (drive Z: where a drive stands for the Linux root, else
+// "\\?\unix\..."), or on drive Z: where that function is missing. Empty when it has no spelling in
+// the code page.
+AnsiString WindowsPathOfLinux(const AnsiString& Path)
 {
-    if (Path.empty() || Path[0] != '/')
-        return Path;
+    using TDosFileName = wchar_t*(__cdecl*)(const char*);
+    static const auto DosFileName = SystemFunction<TDosFileName>("kernel32.dll", "wine_get_dos_file_name");
+    if (!DosFileName) {
+        AnsiString Windows = "Z:" + Path;
+        std::replace(Windows.begin(), Windows.end(), '/', '\\');
+        return Windows;
+    }
+    wchar_t* Dos = DosFileName(Utf8FromAnsi(Path).c_str());  // Linux names are UTF-8
+    if (!Dos)
+        return AnsiString();
+    const std::optional<AnsiString> Windows = AnsiName(Dos, std::wcslen(Dos));
+    HeapFree(GetProcessHeap(), 0, Dos);
+    return Windows.value_or(AnsiString());
+}
+
+// A path from a registry value, a variable or a Steam file in the one form that everything else
+// reads: "/" read as "\" (CnCNet's client wrote "C:/Games/CnCNet/TiberianSun/" from 2020 to 2022), and
+// a Linux path as the prefix's Windows path. "//server/share" is a network path, not a Linux one.
+AnsiString PathForm(AnsiString Path)
+{
+    if (Path.size() > 1 && Path[0] == '/' && Path[1] != '/')
+        Path = WindowsPathOfLinux(Path);
     std::replace(Path.begin(), Path.end(), '/', '\\');
-    return "Z:" + Path;
+    return Path;
 }
 
-// Where Needle first stands in Text, ASCII letters in either case.
-size_t FindText(const AnsiString& Text, const AnsiString& Needle)
+// The same for a folder, ending in exactly one backslash. A text that then is no full path (empty,
+// or relative) gives empty text: the place is passed over as one that names no folder.
+AnsiString FolderForm(const AnsiString& Path)
 {
-    const auto Lower = [](char C) { return C >= 'A' && C <= 'Z' ? static_cast<char>(C - 'A' + 'a') : C; };
-    const auto Found = std::search(Text.begin(), Text.end(), Needle.begin(), Needle.end(),
-                                   [&](char A, char B) { return Lower(A) == Lower(B); });
-    return Found == Text.end() ? AnsiString::npos : static_cast<size_t>(Found - Text.begin());
+    const AnsiString Folder = AsFolder(PathForm(Path));
+    return IsFullPath(Folder) ? Folder : AnsiString();
 }
 
-// A variable of the environment, or empty text.
-AnsiString EnvironmentText(const char* Name)
+// A text of Steam's files (UTF-8) in the code page; empty when it has no exact spelling there.
+AnsiString SteamText(const AnsiString& Text)
 {
-    const std::wstring WideName = WideText(Name);
-    std::wstring Value(256, L'\0');
-    DWORD Length = GetEnvironmentVariableW(WideName.c_str(), &Value[0], static_cast<DWORD>(Value.size()));
-    if (Length >= Value.size()) {
-        Value.resize(Length);
-        Length = GetEnvironmentVariableW(WideName.c_str(), &Value[0], static_cast<DWORD>(Value.size()));
+    return AnsiFromUtf8(Text).value_or(AnsiString());
+}
+
+// A folder that Wine names in a variable as an NT path: "\??\Z:\home\deck", or, in a prefix
+// without a drive for the Linux root, "\??\unix\home\deck".
+AnsiString WineFolder(const char* Variable)
+{
+    AnsiString Path = EnvironmentText(Variable);
+    if (Path.compare(0, 4, "\\??\\") == 0)
+        Path.erase(0, 4);
+    if (FindText(Path, "unix\\") == 0) {
+        Path.erase(0, 4);
+        std::replace(Path.begin(), Path.end(), '\\', '/');
     }
-    return Length < Value.size() ? AnsiText(Value.c_str(), Length) : AnsiString();
+    return FolderForm(Path);
 }
 
-// The folder of kesterly.exe, or else the current folder.
-AnsiString OwnFolder(bool ProgramFolder)
+// The folder of kesterly.exe.
+AnsiString ProgramFolder()
 {
-    std::wstring Path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD Size = static_cast<DWORD>(Path.size());
-        const DWORD Length =
-            ProgramFolder ? GetModuleFileNameW(nullptr, &Path[0], Size) : GetCurrentDirectoryW(Size, &Path[0]);
-        if (Length == 0)
-            return AnsiString();
-        if (Length < Size) {
-            Path.resize(Length);
-            break;
-        }
-        Path.resize(2 * Path.size());
-    }
-    if (ProgramFolder)
-        Path.resize(Path.rfind(L'\\') + 1);
-    return AsFolder(AnsiText(Path.c_str(), Path.size()));
+    const std::wstring Path = ThisProgramFile();
+    return AsFolder(AnsiText(Path.c_str(), Path.rfind(L'\\') + 1));
 }
 
-// The full path of the first of Programs that stands in Folder; empty when none does. Kesterly itself,
-// copied in under the name of one of them, is passed over: started, it would start Kesterly again.
-AnsiString FirstProgramIn(const AnsiString& Folder, const std::vector<const char*>& Programs)
+AnsiString CurrentFolder()
 {
-    if (!Folder.empty())
-        for (const char* Program : Programs)
-            if (FileExists(Folder + Program) && !IsThisProgram(Folder + Program))
-                return Folder + Program;
-    return AnsiString();
+    return AsFolder(CurrentFolderText());
+}
+
+// Whether Folder holds every one of Files.
+bool HoldsAll(const AnsiString& Folder, const std::vector<const char*>& Files)
+{
+    return !Folder.empty() &&
+           std::all_of(Files.begin(), Files.end(), [&](const char* File) { return FileExists(Folder + File); });
 }
 
 // Whether Folder holds every file of one of the sets.
 bool HoldsOneSet(const AnsiString& Folder, const std::vector<std::vector<const char*>>& Sets)
 {
-    return !Folder.empty() && std::any_of(Sets.begin(), Sets.end(), [&](const std::vector<const char*>& Set) {
-               return std::all_of(Set.begin(), Set.end(), [&](const char* File) { return FileExists(Folder + File); });
-           });
+    return std::any_of(Sets.begin(), Sets.end(), [&](const std::vector<const char*>& Set) { return HoldsAll(Folder, Set); });
 }
 
-// The Steam folders to start from: the prefix's own Steam folder, where Proton keeps a
-// libraryfolders.vdf (on Windows, Steam's own folder); under Wine, the library that holds the
-// prefix (\??\Z:\home\deck\.local\share\Steam\steamapps\compatdata\2229880\pfx), and the Steam
-// folders of the home that the prefix's path names, as Steam, its link and its Flatpak keep them.
+// The full path of the first of the place's programs that stands in Folder, with the place's
+// companion files; empty when none does. Kesterly itself, copied in under the name of one of them, is
+// passed over: started, it would start Kesterly again.
+AnsiString ProgramIn(const AnsiString& Folder, const TInstallPlace& Place)
+{
+    if (HoldsAll(Folder, Place.Companions))
+        for (const char* Program : Place.ProgramNames)
+            if (FileExists(Folder + Program) && !IsThisProgram(Folder + Program))
+                return Folder + Program;
+    return AnsiString();
+}
+
+// The full path of the program that a registry place gives in one view: empty when the key is
+// missing, a value is missing or empty, or no program stands in the folder. The places that record
+// the full path, or the folder and the file name, are taken without looking for the program. A value
+// of the wrong type raises ERegistryException.
+AnsiString ReadRegistryView(const TInstallPlace& Place, REGSAM View)
+{
+    TRegistry Registry(KEY_READ, View);
+    Registry.RootKey = Place.Kind == TPlaceKind::UserKey ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    const TRegistryValues& Values = Place.Registry;
+    if (!Registry.OpenKey(Values.Key, false))
+        return AnsiString();
+    const AnsiString Path = Registry.ReadString(Values.Value);
+    if (!Place.ProgramNames.empty())
+        return ProgramIn(FolderForm(Path), Place);
+    if (!Values.FileNameValue)
+        return PathForm(Path);
+    const AnsiString FileName = Registry.ReadString(Values.FileNameValue);
+    const AnsiString Folder = AsFolder(PathForm(Path));
+    return Folder.empty() || FileName.empty() ? AnsiString() : Folder + FileName;
+}
+
+// The same in the first of the place's views that gives a program.
+AnsiString ReadRegistryPlace(const TInstallPlace& Place)
+{
+    for (const REGSAM View : Place.Registry.Views) {
+        AnsiString Path;
+        try {
+            Path = ReadRegistryView(Place, View);
+        } catch (const ERegistryException&) {
+            // Another program's key (CnCNet's client rewrites it at each start): unreadable, it is
+            // passed over as a missing one is.
+            if (Place.Kind == TPlaceKind::MachineKey)
+                throw;
+        }
+        if (!Path.empty())
+            return Path;
+    }
+    return AnsiString();
+}
+
+// The Steam folders to start from: Steam's own folder on Windows (Proton writes a libraryfolders.vdf
+// there in every prefix); under Wine the library that holds the prefix
+// (\??\Z:\home\deck\.local\share\Steam\steamapps\compatdata\2229880\pfx) and the Steam folders of the
+// home that the prefix's path names, as Steam, its link and its Flatpak keep them; then the folder
+// that Steam records as its own ("c:/program files (x86)/steam"), and the Steam folders of the home
+// of Wine's user.
 std::vector<AnsiString> SteamFolders()
 {
     std::vector<AnsiString> Folders = {"C:\\Program Files (x86)\\Steam\\"};
-    AnsiString Prefix = EnvironmentText("WINECONFIGDIR");
-    if (Prefix.compare(0, 4, "\\??\\") == 0)
-        Prefix.erase(0, 4);
-    Prefix = AsFolder(Prefix);
+    const auto AddHome = [&](const AnsiString& Home) {
+        if (!Home.empty())
+            for (const char* Steam : {".local\\share\\Steam\\", ".steam\\root\\",
+                                      ".var\\app\\com.valvesoftware.Steam\\.local\\share\\Steam\\"})
+                Folders.push_back(Home + Steam);
+    };
+    const AnsiString Prefix = WineFolder("WINECONFIGDIR");
     const size_t Library = FindText(Prefix, "\\steamapps\\compatdata\\");
     if (Library != AnsiString::npos)
         Folders.push_back(Prefix.substr(0, Library + 1));
@@ -177,112 +267,99 @@ std::vector<AnsiString> SteamFolders()
     for (const char* Steam : {"\\.local\\share\\Steam\\", "\\.steam\\", "\\.var\\app\\com.valvesoftware.Steam\\"})
         Home = std::min(Home, FindText(Prefix, Steam));
     if (Home != AnsiString::npos)
-        for (const char* Steam : {".local\\share\\Steam\\", ".steam\\root\\",
-                                  ".var\\app\\com.valvesoftware.Steam\\.local\\share\\Steam\\"})
-            Folders.push_back(Prefix.substr(0, Home + 1) + Steam);
+        AddHome(Prefix.substr(0, Home + 1));
+    static const TInstallPlace SteamPath = {TPlaceKind::UserKey, {"\\Software\\Valve\\Steam", "SteamPath"}};
+    const AnsiString Own = FolderForm(ReadRegistryPlace(SteamPath));
+    if (!Own.empty())
+        Folders.push_back(Own);
+    AddHome(WineFolder("WINEHOMEDIR"));
     return Folders;
 }
 
-// Each Steam folder to start from is a library, and so is every library its libraryfolders.vdf
-// lists, in either of its forms: "1" "D:\\Library", or "1" { "path" "/home/deck/..." }.
-std::vector<AnsiString> SteamLibraries()
+// Steam's libraries: each Steam folder to start from, and each library its libraryfolders.vdf lists,
+// once each, in this order, each entry's path in the one form. A Steam folder is usually the first
+// library of its own list: where that entry lists apps, they decide for the folder too.
+std::vector<TSteamLibraryEntry> ReadSteamLibraries()
 {
-    std::vector<AnsiString> Libraries;
-    const auto Add = [&](const AnsiString& Folder) {
-        const auto Same = [&](const AnsiString& Known) { return SameFileName(Known, Folder); };
-        if (!Folder.empty() && std::none_of(Libraries.begin(), Libraries.end(), Same))
-            Libraries.push_back(Folder);
+    std::vector<TSteamLibraryEntry> Libraries;
+    const auto Add = [&](const TSteamLibraryEntry& Library) {
+        const auto Same = [&](const TSteamLibraryEntry& Known) { return SameFileName(Known.Path, Library.Path); };
+        if (!Library.Path.empty() && std::none_of(Libraries.begin(), Libraries.end(), Same))
+            Libraries.push_back(Library);
     };
     for (const AnsiString& Steam : SteamFolders()) {
-        Add(Steam);
         TVdfNode File;
         ReadVdfFile(Steam + "steamapps\\libraryfolders.vdf", File);
-        if (const TVdfNode* List = File.Find("libraryfolders"))
-            for (const TVdfNode& Entry : List->Children)
-                if (!Entry.Key.empty() && Entry.Key.find_first_not_of("0123456789") == AnsiString::npos)
-                    Add(AsFolder(WindowsPath(Entry.Block ? Entry.Text("path") : Entry.Value)));
+        std::vector<TSteamLibraryEntry> Listed = SteamLibraryEntries(File);
+        for (TSteamLibraryEntry& Entry : Listed)
+            Entry.Path = FolderForm(SteamText(Entry.Path));
+        const auto Own = std::find_if(Listed.begin(), Listed.end(),
+                                      [&](const TSteamLibraryEntry& Entry) { return SameFileName(Entry.Path, Steam); });
+        Add(Own != Listed.end() ? *Own : TSteamLibraryEntry{Steam, false, {}});
+        for (const TSteamLibraryEntry& Entry : Listed)
+            Add(Entry);
     }
     return Libraries;
 }
 
-// The first of Programs in the game's folder in the first of Steam's libraries whose manifest of the
-// app says it is fully installed (StateFlags 4) and names a folder holding one.
-AnsiString SteamGamePath(const char* AppId, const std::vector<const char*>& Programs)
+// The program in the game's folder in the first of Steam's libraries that may hold the app (no file
+// is opened in one whose list names other apps only) and whose manifest of the app says it is fully
+// installed (StateFlags 4) and names a folder holding one of the place's programs.
+AnsiString SteamGamePath(const std::vector<TSteamLibraryEntry>& Libraries, const char* AppId,
+                         const TInstallPlace& Place)
 {
-    for (const AnsiString& Library : SteamLibraries()) {
+    for (const TSteamLibraryEntry& Library : Libraries) {
+        if (!Library.MayHold(AppId))
+            continue;
         TVdfNode Manifest;
-        ReadVdfFile(Library + "steamapps\\appmanifest_" + AppId + ".acf", Manifest);
+        ReadVdfFile(Library.Path + "steamapps\\appmanifest_" + AppId + ".acf", Manifest);
         const TVdfNode* App = Manifest.Find("AppState");
         if (!App)
             continue;
-        const AnsiString State = App->Text("StateFlags");
-        const AnsiString InstallDir = App->Text("installdir");
+        const std::optional<std::uint32_t> State = App->Number("StateFlags");
+        const AnsiString InstallDir = SteamText(App->Text("installdir"));
         // The folder's own name, never a path leading elsewhere.
-        if (State.empty() || State.find_first_not_of("0123456789") != AnsiString::npos ||
-            !(std::strtoul(State.c_str(), nullptr, 10) & 4) || InstallDir.empty() || InstallDir == "." ||
-            InstallDir == ".." || InstallDir.find_first_of("\\/:") != AnsiString::npos)
+        if (!State || !(*State & 4) || InstallDir.empty() || InstallDir == "." || InstallDir == ".." ||
+            InstallDir.find_first_of("\\/:") != AnsiString::npos)
             continue;
-        const AnsiString Path = FirstProgramIn(Library + "steamapps\\common\\" + InstallDir + "\\", Programs);
+        const AnsiString Path = ProgramIn(Library.Path + "steamapps\\common\\" + InstallDir + "\\", Place);
         if (!Path.empty())
             return Path;
     }
     return AnsiString();
 }
 
+// A folder of one's own (kesterly.exe's, the current one) counts only when it holds the game.
+AnsiString GameFolderProgram(const AnsiString& Folder, const std::vector<std::vector<const char*>>& Markers,
+                             const TInstallPlace& Place)
+{
+    return HoldsOneSet(Folder, Markers) ? ProgramIn(Folder, Place) : AnsiString();
+}
+
 }  // namespace
 
-// The full path of the executable that Place gives for Game; empty when it gives none. A
-// registry value of the wrong type in HKEY_LOCAL_MACHINE raises.
-AnsiString TRulesForm::ReadInstallPath(const TGameProfile& Game, const TInstallPlace& Place)
+// The full path of the program that Place gives for Game; empty when it gives none. A registry value
+// of the wrong type in HKEY_LOCAL_MACHINE raises.
+AnsiString TRulesForm::FindProgram(const TGameProfile& Game, const TInstallPlace& Place)
 {
     switch (Place.Kind) {
     case TPlaceKind::MachineKey:
     case TPlaceKind::UserKey:
-        for (const REGSAM View : Place.Views) {
-            AnsiString Path;
-            try {
-                Path = ReadInstallPath(Place, View);
-            } catch (const ERegistryException&) {
-                // Another program's key (CnCNet's client rewrites it at each start): unreadable,
-                // it is passed over as a missing one is.
-                if (Place.Kind == TPlaceKind::MachineKey)
-                    throw;
-            }
-            if (!Path.empty())
-                return Path;
-        }
-        return AnsiString();
-    case TPlaceKind::Environment:
-        if (EnvironmentText(Place.Key) != Game.SteamAppId)
+        return ReadRegistryPlace(Place);
+    case TPlaceKind::SteamVariables:
+        if (EnvironmentText(Place.Variables.AppIdName) != Game.SteamAppId)
             return AnsiString();
-        return FirstProgramIn(AsFolder(WindowsPath(EnvironmentText(Place.PathValue))), Place.ProgramNames);
+        return ProgramIn(FolderForm(EnvironmentText(Place.Variables.FolderName)), Place);
     case TPlaceKind::SteamLibraries:
-        return SteamGamePath(Game.SteamAppId, Place.ProgramNames);
+        if (!SteamLibraries)
+            SteamLibraries = ReadSteamLibraries();
+        return SteamGamePath(*SteamLibraries, Game.SteamAppId, Place);
     case TPlaceKind::ProgramFolder:
-    case TPlaceKind::CurrentFolder: {
-        const AnsiString Folder = OwnFolder(Place.Kind == TPlaceKind::ProgramFolder);
-        return HoldsOneSet(Folder, Game.FolderMarkers) ? FirstProgramIn(Folder, Place.ProgramNames) : AnsiString();
-    }
+        return GameFolderProgram(ProgramFolder(), Game.FolderMarkers, Place);
+    case TPlaceKind::CurrentFolder:
+        return GameFolderProgram(CurrentFolder(), Game.FolderMarkers, Place);
     }
     return AnsiString();
-}
-
-// The same in one registry view: empty when the key is missing, a value is missing or empty, or
-// no program of ProgramNames stands in the folder.
-AnsiString TRulesForm::ReadInstallPath(const TInstallPlace& Place, REGSAM View)
-{
-    TRegistry Registry(KEY_READ, View);
-    Registry.RootKey = Place.Kind == TPlaceKind::UserKey ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-    if (!Registry.OpenKey(Place.Key, false))
-        return AnsiString();
-    const AnsiString Path = Registry.ReadString(Place.PathValue);
-    if (!Place.FileNameValue && Place.ProgramNames.empty())
-        return Path;
-    const AnsiString FileName = Place.FileNameValue ? Registry.ReadString(Place.FileNameValue) : AnsiString();
-    const AnsiString Folder = AsFolder(Path);
-    if (Place.FileNameValue)
-        return Folder.empty() || FileName.empty() ? AnsiString() : Folder + FileName;
-    return FirstProgramIn(Folder, Place.ProgramNames);
 }
 
 void TRulesForm::DetectGame(const TGameProfile& Game)
@@ -291,7 +368,7 @@ void TRulesForm::DetectGame(const TGameProfile& Game)
     InstallDir = "";
     try {
         for (const TInstallPlace& Place : Game.InstallPlaces) {
-            InstallDir = ReadInstallPath(Game, Place);
+            InstallDir = FindProgram(Game, Place);
             if (!InstallDir.empty())
                 break;
         }

@@ -1,5 +1,4 @@
 // Launching: install the chosen rules file or remove the installed one, then start the game.
-#include <cctype>
 #include <memory>
 #include <vector>
 
@@ -58,32 +57,6 @@ public:
 private:
     bool& Flag;
 };
-
-// A DLL of System32 (shell32, ole32), loaded from there alone the first time a game needs it:
-// imported, it and the DLLs it pulls in would be loaded at every start, for a case that few players
-// meet. Windows 7 without update KB2533623 refuses LOAD_LIBRARY_SEARCH_SYSTEM32
-// (ERROR_INVALID_PARAMETER); there the full System32 path is loaded, its own imports looked for in
-// System32 first. It stays loaded: the shell may leave work running in it after ShellExecuteEx returns.
-HMODULE SystemLibrary(const char* Name)
-{
-    HMODULE Module = LoadLibraryExA(Name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!Module && GetLastError() == ERROR_INVALID_PARAMETER) {
-        char Folder[MAX_PATH];
-        const UINT Length = GetSystemDirectoryA(Folder, MAX_PATH);
-        if (Length == 0 || Length >= MAX_PATH)
-            return nullptr;
-        Module = LoadLibraryExA((AnsiString(Folder) + "\\" + Name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    }
-    return Module;
-}
-
-// A function of a DLL of System32, or null.
-template <class TFunction>
-TFunction SystemFunction(const char* Library, const char* Name)
-{
-    const HMODULE Module = SystemLibrary(Library);
-    return Module ? reinterpret_cast<TFunction>(reinterpret_cast<void (*)()>(GetProcAddress(Module, Name))) : nullptr;
-}
 
 // COM on this thread, apartment-threaded, while it lives: ShellExecuteEx may hand the start to shell
 // extensions, which need it. A thread already in COM stays as it was.
@@ -272,8 +245,10 @@ void TRulesForm::StartGame()
     std::vector<char> Writable(CommandLine.begin(), CommandLine.end());
     Writable.push_back('\0');
     PROCESS_INFORMATION Process = {};
-    if (!CreateProcessA(nullptr, Writable.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, GameDir.c_str(),
-                        &StartupInfo, &Process)) {
+    // The default error mode, not Kesterly's quiet one: the game shows the system's boxes as when
+    // started from Explorer.
+    if (!CreateProcessA(nullptr, Writable.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS | CREATE_DEFAULT_ERROR_MODE,
+                        nullptr, GameDir.c_str(), &StartupInfo, &Process)) {
         DWORD Code = GetLastError();
         // A program set to run as administrator, or whose manifest asks for it: Kesterly, not
         // elevated itself, may not create it, and starts it as a double-click would.
@@ -304,10 +279,7 @@ void TRulesForm::ShowSystemError(unsigned long Code)
 // Rules.ini is only ever written or removed in an absolute folder: "C:\..." or "\\server\share\...".
 bool TRulesForm::GameDirUsable()
 {
-    const bool DriveRoot = GameDir.size() >= 3 && std::isalpha(static_cast<unsigned char>(GameDir[0])) &&
-                           GameDir[1] == ':' && GameDir[2] == '\\';
-    const bool Network = GameDir.size() > 2 && GameDir[0] == '\\' && GameDir[1] == '\\';
-    if ((DriveRoot || Network) && EndsWithBackslash(GameDir))
+    if (IsFullPath(GameDir) && EndsWithBackslash(GameDir))
         return true;
     ShowMessage("The install folder of " + GameTab.Tabs[GameTab.TabIndex()] + " is not a full path: \"" + GameDir +
                 "\".\nCorrect the game's InstallPath in the registry, or reinstall the game.");

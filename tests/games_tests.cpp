@@ -217,7 +217,9 @@ INSTANTIATE_TEST_SUITE_P(
                     TPlaceCase{"RedAlertSteam", RASteamKey, "InstallLocation", nullptr, "Red Alert", "RA95.exe",
                                TPlaceCase::FolderWithBackslash},
                     TPlaceCase{"TiberianSunSteam", TSSteamKey, "InstallLocation", nullptr, "Tiberian SUN", "SUN.exe",
-                               TPlaceCase::Folder}),
+                               TPlaceCase::Folder},
+                    TPlaceCase{"TiberianSunCnCNet", TSCnCNetKey, "InstallLocation", nullptr, "Tiberian SUN",
+                               "TiberianSun.exe", TPlaceCase::FolderWithBackslash}),
     [](const testing::TestParamInfo<TPlaceCase>& Info) { return std::string(Info.param.Name); });
 
 // One registry value as an installer left it: text, or, with Text null, a number.
@@ -372,6 +374,28 @@ TEST(SteamFiles, WholeTextsAreReadAndBrokenOnesGiveNothing)
     const std::string Largest = "\"k\" \"" + std::string(MaxVdfFileSize - 6, 'x') + "\"";
     EXPECT_TRUE(ReadVdfFile(Dir.Write("largest.vdf", Largest), Root));
     EXPECT_FALSE(ReadVdfFile(Dir.Write("larger.vdf", Largest + " "), Root) || !Root.Children.empty());
+}
+
+// Files Steam wrote, seeds of the reader's fuzzer (fuzz/vdf_corpus): Steam for Windows' list of three
+// libraries, each with its apps, and a manifest. Only a library that lists the app, or lists none (the
+// older form), may hold it; StateFlags is a number of 32 bits, or none.
+TEST(SteamFiles, RealFilesSayWhichLibraryHoldsWhichAppAndStateFlagsIsBounded)
+{
+    TVdfNode Root;
+    const std::string Corpus = ExeFolder() + "vdf_corpus\\";
+    ASSERT_TRUE(ReadVdfFile(Corpus + "windows_libraryfolders.vdf", Root));
+    std::vector<TSteamLibraryEntry> Libraries = SteamLibraryEntries(Root);
+    ASSERT_EQ(Libraries.size(), 3u);
+    EXPECT_EQ(Libraries[2].Path, "F:\\SteamLibrary");
+    EXPECT_TRUE(Libraries[2].MayHold("440") && !Libraries[1].MayHold("440") && !Libraries[2].MayHold("2229840"));
+    ASSERT_TRUE(ReadVdfFile(Corpus + "old_form.vdf", Root));
+    Libraries = SteamLibraryEntries(Root);
+    EXPECT_TRUE(Libraries.size() == 2 && Libraries[1].MayHold("2229840"));
+    ASSERT_TRUE(ReadVdfFile(Corpus + "appmanifest_440.acf", Root));
+    EXPECT_EQ(Root.Find("AppState")->Number("StateFlags"), 4u);
+    const std::string Flags = "\"a\" \"4294967295\" \"b\" \"4294967300\" \"c\" \"-4\"";
+    ASSERT_TRUE(ParseVdf(Flags.data(), Flags.size(), Root));
+    EXPECT_TRUE(Root.Number("a") == 4294967295u && !Root.Number("b") && !Root.Number("c"));
 }
 
 struct TProfileCase {

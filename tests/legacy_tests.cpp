@@ -37,4 +37,13 @@ TEST(LegacyCodePage, SeparatorsAreFoundByCharacter)
     EXPECT_EQ(FindDelimiter("\\/", Folder + "/", 9, 932), 11u);
 }
 
+// Steam writes UTF-8: a library "Bibliothèque" is read in code page 1252, one in Japanese not at all.
+TEST(LegacyCodePage, SteamsUtf8IsReadExactlyOrNotAtAll)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the names are chosen for code page 1252; this system's is " << GetACP();
+    EXPECT_EQ(AnsiFromUtf8(u8"D:\\Biblioth\u00E8que"), std::optional<std::string>("D:\\Biblioth\xE8que"));
+    EXPECT_EQ(AnsiFromUtf8(u8"D:\\\u898F\u5247"), std::nullopt);
+}
+
 }  // namespace

@@ -1,7 +1,6 @@
 #include "FileCtrls.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cwchar>
 #include <functional>
 #include <initializer_list>
@@ -12,14 +11,9 @@
 
 namespace {
 
-char UpperLetter(char Letter)
-{
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(Letter)));
-}
-
 bool IsDriveLetter(char Letter)
 {
-    const char Upper = UpperLetter(Letter);
+    const char Upper = AsciiUpper(Letter);
     return Upper >= 'A' && Upper <= 'Z';
 }
 
@@ -318,7 +312,7 @@ char TDriveComboBox::Drive() const
 
 void TDriveComboBox::SetDrive(char Value)
 {
-    const char Letter = IsDriveLetter(Value) ? UpperLetter(Value) : '\0';
+    const char Letter = IsDriveLetter(Value) ? AsciiUpper(Value) : '\0';
     int Index = IndexOf(Letter);
     if (Index == -1 && Letter) {
         ReadDrives();  // a drive that came after the list was read
@@ -387,7 +381,7 @@ void TDirectoryListBox::SetDirectory(const AnsiString& Value)
         GetWindowsDirectoryA(Windows, MAX_PATH);
         Path = AnsiString(Windows).substr(0, 3);
     }
-    Path[0] = UpperLetter(Path[0]);
+    Path[0] = AsciiUpper(Path[0]);
     while (Path.size() > 3 && EndsWithBackslash(Path))
         Path.pop_back();
     while (Path.size() > 3 && !IsFolder(Path))
@@ -398,9 +392,9 @@ void TDirectoryListBox::SetDirectory(const AnsiString& Value)
 
 void TDirectoryListBox::SetDrive(char Value)
 {
-    if (!IsDriveLetter(Value) || UpperLetter(Value) == Current[0])
+    if (!IsDriveLetter(Value) || AsciiUpper(Value) == Current[0])
         return;
-    const char DriveAlone[] = {UpperLetter(Value), ':', '\0'};  // the system resolves it to that drive's folder
+    const char DriveAlone[] = {AsciiUpper(Value), ':', '\0'};  // the system resolves it to that drive's folder
     SetDirectory(DriveAlone);
 }
 

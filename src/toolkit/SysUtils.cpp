@@ -188,6 +188,77 @@ std::wstring ThisProgramFile()
     return GrownText([](wchar_t* Buffer, DWORD Size) { return GetModuleFileNameW(nullptr, Buffer, Size); });
 }
 
+AnsiString CurrentFolderText()
+{
+    const std::wstring Folder = GrownText([](wchar_t* Buffer, DWORD Size) { return GetCurrentDirectoryW(Size, Buffer); });
+    return AnsiText(Folder.data(), Folder.size());
+}
+
+AnsiString EnvironmentText(const char* Name)
+{
+    const std::wstring WideName = WideText(Name);
+    const std::wstring Value = GrownText(
+        [&](wchar_t* Buffer, DWORD Size) { return GetEnvironmentVariableW(WideName.c_str(), Buffer, Size); });
+    return AnsiName(Value.data(), Value.size()).value_or(AnsiString());
+}
+
+std::optional<AnsiString> AnsiFromUtf8(const AnsiString& Text)
+{
+    const int Length = static_cast<int>(Text.size());
+    std::wstring Wide(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Text.data(), Length,
+                                                              nullptr, 0)), L'\0');
+    if (Wide.empty() != Text.empty())
+        return std::nullopt;
+    MultiByteToWideChar(CP_UTF8, 0, Text.data(), Length, &Wide[0], static_cast<int>(Wide.size()));
+    return AnsiName(Wide.data(), Wide.size());
+}
+
+AnsiString Utf8FromAnsi(const AnsiString& Text)
+{
+    const std::wstring Wide = WideText(Text);
+    const int Length = static_cast<int>(Wide.size());
+    AnsiString Utf8(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, Wide.data(), Length, nullptr, 0, nullptr, nullptr)),
+                    '\0');
+    if (!Utf8.empty())
+        WideCharToMultiByte(CP_UTF8, 0, Wide.data(), Length, &Utf8[0], static_cast<int>(Utf8.size()), nullptr, nullptr);
+    return Utf8;
+}
+
+bool IsFullPath(const AnsiString& Path)
+{
+    const char Drive = AsciiUpper(Path.empty() ? '\0' : Path[0]);
+    return (Path.size() >= 3 && Drive >= 'A' && Drive <= 'Z' && Path[1] == ':' && Path[2] == '\\') ||
+           (Path.size() > 2 && Path[0] == '\\' && Path[1] == '\\');
+}
+
+namespace {
+
+// A DLL of System32 (shell32, ole32), loaded from there alone the first time it is needed: imported,
+// it and the DLLs it pulls in would be loaded at every start, for a case that few players meet.
+// Windows 7 without update KB2533623 refuses LOAD_LIBRARY_SEARCH_SYSTEM32 (ERROR_INVALID_PARAMETER);
+// there the full System32 path is loaded, its own imports looked for in System32 first. It stays
+// loaded: the shell may leave work running in it after ShellExecuteEx returns.
+HMODULE SystemLibrary(const char* Name)
+{
+    HMODULE Module = LoadLibraryExA(Name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!Module && GetLastError() == ERROR_INVALID_PARAMETER) {
+        char Folder[MAX_PATH];
+        const UINT Length = GetSystemDirectoryA(Folder, MAX_PATH);
+        if (Length == 0 || Length >= MAX_PATH)
+            return nullptr;
+        Module = LoadLibraryExA((AnsiString(Folder) + "\\" + Name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+    return Module;
+}
+
+}  // namespace
+
+TSystemProc SystemProc(const char* Library, const char* Name)
+{
+    const HMODULE Module = SystemLibrary(Library);
+    return Module ? reinterpret_cast<TSystemProc>(GetProcAddress(Module, Name)) : nullptr;
+}
+
 bool FileExists(const AnsiString& FileName)
 {
     const DWORD Attributes = GetFileAttributesW(WideText(FileName).c_str());
@@ -219,8 +290,7 @@ bool MatchesMask(const char* Name, const char* Mask)
         return MatchesMask(Name, Mask + 1) || (*Name && MatchesMask(Name + 1, Mask));
     if (!*Mask || !*Name)
         return !*Mask && !*Name;
-    const auto Upper = [](char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C; };
-    return Upper(*Name) == Upper(*Mask) && MatchesMask(Name + 1, Mask + 1);
+    return AsciiUpper(*Name) == AsciiUpper(*Mask) && MatchesMask(Name + 1, Mask + 1);
 }
 
 }  // namespace

@@ -64,6 +64,30 @@ unsigned LegacyCodePage();
 
 // The full path of the running program's file, in UTF-16: it may hold characters of no code page.
 std::wstring ThisProgramFile();
+// The process's current folder, without a backslash at its end (but for a drive's root).
+AnsiString CurrentFolderText();
+// A variable of the process's environment, exactly as AnsiName gives it: empty when it is not set,
+// or has no spelling of its own in the code page.
+AnsiString EnvironmentText(const char* Name);
+
+// A text in UTF-8 (as Steam writes its files), exactly as AnsiName gives it: nothing when it is not
+// UTF-8, or when a character has no counterpart of its own in the process's code page.
+std::optional<AnsiString> AnsiFromUtf8(const AnsiString& Text);
+// A text in the process's code page, in UTF-8.
+AnsiString Utf8FromAnsi(const AnsiString& Text);
+
+// Whether a path is absolute: "C:\..." or "\\server\share\..." (or "\\?\...").
+bool IsFullPath(const AnsiString& Path);
+
+// A function that a DLL of System32 exports, or null. The DLL is loaded from System32 alone (the
+// program's folder may hold anything that was downloaded beside it) and stays loaded.
+using TSystemProc = void (*)();
+TSystemProc SystemProc(const char* Library, const char* Name);
+template <class TFunction>
+TFunction SystemFunction(const char* Library, const char* Name)
+{
+    return reinterpret_cast<TFunction>(SystemProc(Library, Name));
+}
 
 // Whether FileName names an existing file (not a folder).
 bool FileExists(const AnsiString& FileName);

@@ -1,5 +1,6 @@
 #include "VdfFiles.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #ifdef _WIN32
@@ -7,17 +8,6 @@
 #endif
 
 namespace {
-
-bool SameName(const AnsiString& A, const AnsiString& B)
-{
-    if (A.size() != B.size()) return false;
-    for (std::size_t I = 0; I < A.size(); ++I) {
-        const char X = A[I] >= 'A' && A[I] <= 'Z' ? static_cast<char>(A[I] - 'A' + 'a') : A[I];
-        const char Y = B[I] >= 'A' && B[I] <= 'Z' ? static_cast<char>(B[I] - 'A' + 'a') : B[I];
-        if (X != Y) return false;
-    }
-    return true;
-}
 
 class TVdfParser {
 public:
@@ -84,7 +74,7 @@ private:
 const TVdfNode* TVdfNode::Find(const AnsiString& Name) const
 {
     for (const TVdfNode& Child : Children)
-        if (SameName(Child.Key, Name)) return &Child;
+        if (SameText(Child.Key, Name)) return &Child;
     return nullptr;
 }
 
@@ -92,6 +82,39 @@ AnsiString TVdfNode::Text(const AnsiString& Name) const
 {
     const TVdfNode* Child = Find(Name);
     return Child && !Child->Block ? Child->Value : AnsiString();
+}
+
+std::optional<std::uint32_t> TVdfNode::Number(const AnsiString& Name) const
+{
+    const AnsiString Digits = Text(Name);
+    if (Digits.empty() || Digits.find_first_not_of("0123456789") != AnsiString::npos) return std::nullopt;
+    std::uint64_t Value = 0;
+    for (const char Digit : Digits)
+        if ((Value = Value * 10 + static_cast<unsigned>(Digit - '0')) > UINT32_MAX) return std::nullopt;
+    return static_cast<std::uint32_t>(Value);
+}
+
+bool TSteamLibraryEntry::MayHold(const AnsiString& AppId) const
+{
+    return !ListsApps || std::find(AppIds.begin(), AppIds.end(), AppId) != AppIds.end();
+}
+
+std::vector<TSteamLibraryEntry> SteamLibraryEntries(const TVdfNode& Root)
+{
+    std::vector<TSteamLibraryEntry> Entries;
+    const TVdfNode* List = Root.Find("libraryfolders");
+    if (!List || !List->Block) return Entries;
+    for (const TVdfNode& Entry : List->Children) {
+        if (Entry.Key.empty() || Entry.Key.find_first_not_of("0123456789") != AnsiString::npos) continue;
+        TSteamLibraryEntry Library;
+        Library.Path = Entry.Block ? Entry.Text("path") : Entry.Value;
+        const TVdfNode* Apps = Entry.Find("apps");
+        Library.ListsApps = Apps && Apps->Block;
+        if (Library.ListsApps)
+            for (const TVdfNode& App : Apps->Children) Library.AppIds.push_back(App.Key);
+        Entries.push_back(std::move(Library));
+    }
+    return Entries;
 }
 
 bool ParseVdf(const char* Text, std::size_t Size, TVdfNode& Root)

@@ -79,7 +79,7 @@ RegistryKeys::RegistryKeys()
     std::vector<std::pair<const char*, REGSAM>> keys;
     for (const char* key : {TSKey, RAKey, RAGermanKey, RAFrenchKey, FirstDecadeKey, SettingsKey})
         keys.emplace_back(key, KEY_WOW64_32KEY);
-    for (const char* key : {TSStoreKey, RAStoreKey, TSSteamKey, RASteamKey})
+    for (const char* key : {TSStoreKey, RAStoreKey, TSSteamKey, RASteamKey, TSCnCNetKey, RACnCNetKey})
         for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
             keys.emplace_back(key, view);
     for (const auto& [key, view] : keys) {

@@ -11,6 +11,7 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -690,11 +691,36 @@ TEST_F(EndToEnd, CnCNetsTiberianSunIsFoundByItsClientsKeyAfterTheWestwoodKey)
     RegistryKeys::SetString(SettingsKey, "TSRulesDir", RulesFolder);
     RegistryKeys::SetDword(SettingsKey, "GameTab", 0);
     RunEntry(Program(), "TS Fast (fast build)", RulesFolder + "TS Fast.ini", client, 1);
+    std::string slashes = folder;  // as its clients of 2020 to 2022 wrote it
+    std::replace(slashes.begin(), slashes.end(), '\\', '/');
+    UserSetting cncnet2020(CnCNetKey, "InstallPath", slashes.c_str());
+    RunEntry(Program(), "TS Fast (fast build)", RulesFolder + "TS Fast.ini", client, 2);
 
     InstallTiberianSun();
     KesterlyProcess app(Program());
     EXPECT_EQ(app.TabCaptions(), Strings{"Tiberian SUN"});
     EXPECT_EQ(KesterlyProcess::Text(app.Control(IDC_DIRTEXT)), TSFolder);
+}
+
+// CnCNet's Red Alert, found by its client's key alone, then by its installer's entry alone: Rules.ini
+// goes into its root, its own RULES.INI kept, and the client RedAlert.exe is started.
+TEST_F(EndToEnd, CnCNetsRedAlertIsFoundByItsClientsKeyOrByItsInstallersEntry)
+{
+    const std::string folder = Root.Folder("CnCNet\\Red Alert");
+    StubGame client(folder, "RedAlert.exe");
+    Root.Write("CnCNet\\Red Alert\\ra95.dat", "");
+    Root.Write("CnCNet\\Red Alert\\RULES.INI", "[General]\r\n; CnCNet's\r\n");
+    RegistryKeys::SetString(SettingsKey, "RARulesDir", RulesFolder);
+    RegistryKeys::SetDword(SettingsKey, "GameTab", 0);
+    {
+        UserSetting cncnet(CnCNetKey, "InstallPath", folder.c_str());
+        RunEntry(Program(), "Veteran: Veteran Units", Veteran, client, 1);
+    }
+    RegistryKeys::SetString(RACnCNetKey, "InstallLocation", folder, KEY_WOW64_64KEY);
+    RunEntry(Program(), "RA Classic", RulesFolder + "RA Classic.ini", client, 2);
+    int kept = 0;
+    ForEachFile(folder + "Rules (kept *).ini", [&kept](const TFoundFile&) { return ++kept, true; });
+    EXPECT_EQ(kept, 1);
 }
 
 // The Linux side: a folder reached through drive Z:, and its Linux path ("/tmp/kesterly-1-2/...").
@@ -752,6 +778,14 @@ TEST_F(EndToEnd, KesterlyNamedAsTheGamesLauncherStartsTheGameNotItself)
     RunEntry(launcher, "Veteran: Veteran Units", Veteran, *RA, 1);
 }
 
+// A game of a Steam library (in dir), as Steam installs it: its manifest, and its folder, returned.
+std::string SteamGame(TempDir& dir, const std::string& library, const char* id, const char* folder)
+{
+    dir.Write(library + "\\steamapps\\appmanifest_" + id + ".acf",
+              std::string("\"AppState\"\n{\n\t\"StateFlags\"\t\t\"4\"\n\t\"installdir\"\t\t\"") + folder + "\"\n}\n");
+    return dir.Folder(library + "\\steamapps\\common\\" + folder);
+}
+
 // Steam's library files are the only trace of the games. The prefix lies in a Steam library, at
 // <home>\.local\share\Steam\steamapps\compatdata\2229840\pfx (tests/steam-prefix.sh). That library's
 // libraryfolders.vdf is broken; the home's ~/.steam/root one lists two libraries, the first by an
@@ -776,17 +810,40 @@ TEST_F(EndToEnd, SteamsLibraryFilesAloneLeadToTheGames)
         MakeFolders(home + root + "\\steamapps");
         std::ofstream(home + root + "\\steamapps\\libraryfolders.vdf", std::ios::binary) << text;
     }
-    const auto manifest = [&](const std::string& library, const char* id, const char* folder) {
-        libraries.Write(library + "\\steamapps\\appmanifest_" + id + ".acf",
-                        std::string("\"AppState\"\n{\n\t\"StateFlags\"\t\t\"4\"\n\t\"installdir\"\t\t\"") + folder +
-                            "\"\n}\n");
-        return libraries.Folder(library + "\\steamapps\\common\\" + folder);
-    };
-    TSFolder = manifest("First", "2229880", "Tiberian Sun");
+    TSFolder = SteamGame(libraries, "First", "2229880", "Tiberian Sun");
     TS = std::make_unique<StubGame>(TSFolder, "SUN.exe");
-    RA = std::make_unique<StubGame>(manifest("Second", "2229840", "Command & Conquer Red Alert"), "RA95.exe");
+    RA = std::make_unique<StubGame>(SteamGame(libraries, "Second", "2229840", "Command & Conquer Red Alert"), "RA95.exe");
     KesterlyProcess app(Program());
     ExpectBothFoldersAndStartTheSecond(app, TSFolder, *RA);
+}
+
+// Steam found where it records its own folder (SteamPath, as Steam writes it), and in the home of a
+// plain prefix (WINEHOMEDIR: this case runs with a HOME of its own). That home's list names first a
+// library that lists other apps only, with a stale manifest of Red Alert: the game comes from the
+// library that lists it.
+TEST_F(EndToEnd, SteamsOwnFolderAndTheHomesLibrariesAsSteamListsThem)
+{
+    char variable[MAX_PATH] = "";
+    GetEnvironmentVariableA("WINEHOMEDIR", variable, MAX_PATH);
+    const std::string home = variable + 4, suffix = "\\tests\\wine-home";
+    if (home.size() < suffix.size() || home.compare(home.size() - suffix.size(), suffix.size(), suffix) != 0)
+        GTEST_SKIP() << "WINEHOMEDIR is " << variable << ": run with HOME at build/<preset>/tests/wine-home";
+    TS = std::make_unique<StubGame>(SteamGame(Root, "Steam Elsewhere", "2229880", "Tiberian Sun"), "Game.exe");
+    std::string steam = Root / "Steam Elsewhere";  // as Steam writes it: "c:/program files (x86)/steam"
+    std::transform(steam.begin(), steam.end(), steam.begin(), [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    const std::string shown = steam + "\\steamapps\\common\\Tiberian Sun\\";
+    std::replace(steam.begin(), steam.end(), '\\', '/');
+    UserSetting steamPath("Software\\Valve\\Steam", "SteamPath", steam.c_str());
+    LinuxFolder libraries;
+    StubGame stale(SteamGame(libraries, "Other", "2229840", "Red Alert"), "RA95.exe");
+    RA = std::make_unique<StubGame>(SteamGame(libraries, "Listed", "2229840", "Red Alert"), "RA95.exe");
+    MakeFolders(home + "\\.local\\share\\Steam\\steamapps");
+    std::ofstream(home + "\\.local\\share\\Steam\\steamapps\\libraryfolders.vdf", std::ios::binary)
+        << "\"libraryfolders\" { \"0\" { \"path\" \"" << libraries.Linux("Other") << "\" \"apps\" { \"228980\" \"1\" } }\n"
+        << "\"1\" { \"path\" \"" << libraries.Linux("Listed") << "\" \"apps\" { \"2229840\" \"1\" } } }\n";
+    KesterlyProcess app(Program());
+    ExpectBothFoldersAndStartTheSecond(app, shown, *RA);
+    EXPECT_TRUE(stale.Records().empty());
 }
 
 }  // namespace

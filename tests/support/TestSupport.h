@@ -28,8 +28,11 @@ constexpr char RAStoreKey[] = "Software\\EA Games\\Command and Conquer Red Alert
 constexpr char TSSteamKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2229880";
 constexpr char RASteamKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2229840";
 constexpr char SettingsKey[] = "Software\\Halvek\\Kesterly";
-// CnCNet's client records Tiberian Sun's folder ("InstallPath") under HKEY_CURRENT_USER.
+// CnCNet's client records its game's folder ("InstallPath") under HKEY_CURRENT_USER; its installers
+// in their uninstall entries ("InstallLocation").
 constexpr char CnCNetKey[] = "Software\\TiberianSun";
+constexpr char TSCnCNetKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{D22A250A-085F-415E-959E-8DB49F4E4CCA}_is1";
+constexpr char RACnCNetKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{73F3D3B5-4AC4-4D01-A65C-0A4B4D8723B5}_is1";
 // Tab order when both games are installed.
 constexpr int TSTab = 0;
 constexpr int RATab = 1;
