@@ -3,8 +3,9 @@
 // of the program files named on the command line.
 //   wine build/x64/bench/startup_bench.exe [--files N] [--runs N] [--steam-libraries N] [program.exe ...]
 // With --steam-libraries, every other run has Steam's libraryfolders.vdf in the prefix, listing N
-// libraries, none of which holds Tiberian Sun (which is not installed): its lookup reads that file
-// and looks in every library. Both series are given.
+// libraries, none of which holds Tiberian Sun (which is not installed): its lookup reads that file,
+// and, as each library's apps block names other apps only, opens no file in any library. Both
+// series are given.
 // It uses the real registry of the prefix (HKLM\Software\Westwood, \Halvek\Kesterly, 32-bit view),
 // and the prefix's C:\Program Files (x86)\Steam\steamapps\libraryfolders.vdf, which it puts back as
 // they were afterwards.
