@@ -25,7 +25,7 @@ int AnsiCompareText(const AnsiString& S1, const AnsiString& S2);
 
 // Whether two file names or paths are the same text to the file system: UTF-16 code units compared
 // one by one, letter case ignored in every script. Two texts that differ may still name one file
-// (SameFile in Classes.h tells).
+// (SameFile in Classes.h tells). The program's own ASCII names compare with SameText (AnsiString.h).
 bool SameFileName(const AnsiString& S1, const AnsiString& S2);
 
 // The system's text for an error code (FormatMessageA, no inserts), without the trailing line break.
