@@ -17,53 +17,34 @@ std::wstring TextOf(HWND Window)
     return Text;
 }
 
-// The size a text needs in Window's font, wrapped at Width where the window wraps its text.
-SIZE Needed(HWND Window, const std::wstring& Text, HFONT Font, int Width, UINT Format)
-{
-    HDC Dc = GetDC(Window);
-    const HGDIOBJ Old = SelectObject(Dc, Font);
-    RECT Box = {0, 0, Width, 0};
-    DrawTextW(Dc, Text.c_str(), -1, &Box, DT_CALCRECT | Format);
-    SelectObject(Dc, Old);
-    ReleaseDC(Window, Dc);
-    return {Box.right, Box.bottom};
-}
-
-// Checks the texts of a form and of its controls; Where names the language and the form.
+// Checks the texts of a form's controls; Where names the language and the form.
 void ExpectTextsFit(const TForm& Form, const std::string& Where)
 {
-    NONCLIENTMETRICSW Metrics = {};
-    Metrics.cbSize = sizeof(Metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(Metrics), &Metrics, 0);
-    HFONT CaptionFont = CreateFontIndirectW(&Metrics.lfCaptionFont);
-    RECT Frame;
-    GetWindowRect(Form.Handle, &Frame);
-    // The caption beside the icon and the buttons of the title bar.
-    EXPECT_LE(Needed(Form.Handle, TextOf(Form.Handle), CaptionFont, 0, DT_SINGLELINE).cx,
-              Frame.right - Frame.left - 4 * GetSystemMetrics(SM_CXSIZE)) << Where;
-    DeleteObject(CaptionFont);
     std::set<wchar_t> Underlined;
     for (HWND Control = GetWindow(Form.Handle, GW_CHILD); Control; Control = GetWindow(Control, GW_HWNDNEXT)) {
         const std::wstring Text = TextOf(Control);
         if (Text.empty())
             continue;
         const std::string Name = Where + ", control " + std::to_string(GetDlgCtrlID(Control));
-        const LONG Style = GetWindowLongW(Control, GWL_STYLE);
         RECT Client;
         GetClientRect(Control, &Client);
         const bool Button = (SendMessageW(Control, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON) != 0;
         if (Button) {
             SIZE Ideal = {};  // with the glyph, the margins and the focus frame
             SendMessageW(Control, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&Ideal));
-            EXPECT_LE(Ideal.cx, Client.right) << Name;
-            EXPECT_LE(Ideal.cy, Client.bottom) << Name;
-        } else {
-            const SIZE Size = Needed(Control, Text, reinterpret_cast<HFONT>(SendMessageW(Control, WM_GETFONT, 0, 0)),
-                                     Client.right, DT_WORDBREAK | DT_NOPREFIX);
-            EXPECT_LE(Size.cx, Client.right) << Name;
-            EXPECT_LE(Size.cy, Client.bottom) << Name;  // a label wraps only where it has the lines
+            EXPECT_TRUE(Ideal.cx <= Client.right && Ideal.cy <= Client.bottom) << Name << " needs " << Ideal.cx;
+        } else {  // a label, in its own font, wrapped where it wraps its text
+            HDC Dc = GetDC(Control);
+            const HGDIOBJ Old = SelectObject(Dc, reinterpret_cast<HFONT>(SendMessageW(Control, WM_GETFONT, 0, 0)));
+            RECT Needed = {0, 0, Client.right, 0};
+            DrawTextW(Dc, Text.c_str(), -1, &Needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            SelectObject(Dc, Old);
+            ReleaseDC(Control, Dc);
+            // No wider, and in no more lines, than it has room for.
+            EXPECT_TRUE(Needed.right <= Client.right && Needed.bottom <= Client.bottom) << Name << " needs " << Needed.right;
         }
-        const size_t Mark = (Style & SS_NOPREFIX) && !Button ? std::wstring::npos : Text.find(L'&');
+        const bool Marks = Button || !(GetWindowLongW(Control, GWL_STYLE) & SS_NOPREFIX);
+        const size_t Mark = Marks ? Text.find(L'&') : std::wstring::npos;
         if (Mark != std::wstring::npos && Mark + 1 < Text.size()) {
             const auto Letter = reinterpret_cast<ULONG_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(Text[Mark + 1])));
             EXPECT_TRUE(Underlined.insert(static_cast<wchar_t>(Letter)).second) << Name << ": its letter is taken";
@@ -86,16 +67,14 @@ TEST(Languages, EveryWindowsTextsFitAndTheirUnderlinedLettersDiffer)
     std::set<std::wstring> Quits;
     for (WORD Language : Languages) {
         ResourceLanguage = Language;
-        {
-            KesterlyApp App;
-            const std::string Where = "language " + std::to_string(Language);
-            ExpectTextsFit(App.Form(), Where + ", main window");
-            ExpectTextsFit(*RulesDirForm, Where + ", folder chooser");
-            ExpectTextsFit(*AboutForm, Where + ", About box");
-            Quits.insert(TextOf(App.Form().QuitButton.Handle));
-        }
-        ResourceLanguage = 0;
+        KesterlyApp App;
+        const std::string Where = "language " + std::to_string(Language);
+        ExpectTextsFit(App.Form(), Where + ", main window");
+        ExpectTextsFit(*RulesDirForm, Where + ", folder chooser");
+        ExpectTextsFit(*AboutForm, Where + ", About box");
+        Quits.insert(TextOf(App.Form().QuitButton.Handle));
     }
+    ResourceLanguage = 0;
     EXPECT_EQ(Quits.size(), Languages.size());  // each language's own windows were made
 }
 

@@ -358,28 +358,19 @@ TEST_F(EndToEnd, CtrlTabTurnsTheTabsFromAnywhereAsAClickDoes)
     Announced.clear();
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SELECTION, EVENT_OBJECT_SELECTION, nullptr, Announce, app->Id(),
                                          0, WINEVENT_OUTOFCONTEXT);
-    // Events reach this thread as messages.
-    const auto pumpUntil = [](const std::function<bool()>& done) {
-        return WaitUntil([&] {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageW(&message);
-            return done();
-        });
-    };
 
     using Keys = std::vector<WORD>;
     for (const auto& [next, previous] : {std::make_pair(Keys{VK_CONTROL, VK_TAB}, Keys{VK_CONTROL, VK_SHIFT, VK_TAB}),
                                          std::make_pair(Keys{VK_CONTROL, VK_NEXT}, Keys{VK_CONTROL, VK_PRIOR})}) {
         app->PressKeys(next);
-        ASSERT_TRUE(pumpUntil([&] { return KesterlyProcess::Text(app->Control(IDC_DIRTEXT)) == TSFolder; }));
+        ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(app->Control(IDC_DIRTEXT)) == TSFolder; }));
         EXPECT_EQ(app->TabSelection(), 0);
         app->PressKeys(previous);
-        ASSERT_TRUE(pumpUntil([&] { return KesterlyProcess::Text(edit) == "Other\\"; }));
+        ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(edit) == "Other\\"; }));
         EXPECT_EQ(app->TabSelection(), 1);
         EXPECT_EQ(app->Focus(), list);
     }
-    EXPECT_TRUE(pumpUntil([] { return Announced.size() >= 4; }));
+    EXPECT_TRUE(WaitUntil([] { return Announced.size() >= 4; }));
     UnhookWinEvent(hook);
     using Item = std::pair<HWND, LONG>;
     EXPECT_EQ(Announced, (std::vector<Item>{{tabs, 1}, {tabs, 2}, {tabs, 1}, {tabs, 2}}));
