@@ -41,7 +41,7 @@ void ExpectTextsFit(const TForm& Form, const std::string& Where)
             SelectObject(Dc, Old);
             ReleaseDC(Control, Dc);
             // No wider, and in no more lines, than it has room for.
-            EXPECT_TRUE(Needed.right <= Client.right && Needed.bottom <= Client.bottom) << Name << " needs " << Needed.right;
+            EXPECT_TRUE(Needed.right <= Client.right && Needed.bottom <= Client.bottom) << Name;
         }
         const bool Marks = Button || !(GetWindowLongW(Control, GWL_STYLE) & SS_NOPREFIX);
         const size_t Mark = Marks ? Text.find(L'&') : std::wstring::npos;

@@ -390,7 +390,8 @@ std::map<int, std::string> TemplateTexts(int id, WORD language)
 {
     ResourceLanguage = language;
     const auto* made = static_cast<const DLGTEMPLATE*>(FindResourceData(5 /* RT_DIALOG */, id));
-    HWND window = CreateDialogIndirectParamW(nullptr, made, nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    const DLGPROC none = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
+    HWND window = CreateDialogIndirectParamW(nullptr, made, nullptr, none, 0);
     ResourceLanguage = 0;
     std::map<int, std::string> texts = Texts(window);
     DestroyWindow(window);
@@ -415,13 +416,15 @@ TEST_F(EndToEnd, UnderAGermanLocaleTheWindowsAndMessagesAreGerman)
     if (PRIMARYLANGID(GetUserDefaultUILanguage()) != LANG_GERMAN)
         GTEST_SKIP() << "the display language is not German: run under LC_ALL=de_DE.UTF-8";
     const WORD german = MAKELANGID(LANG_GERMAN, SUBLANG_NEUTRAL);
-    ASSERT_NE(TemplateTexts(IDD_ABOUTFORM, german)[0], TemplateTexts(IDD_ABOUTFORM, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US))[0]);
+    const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    ASSERT_NE(TemplateTexts(IDD_ABOUTFORM, german)[0], TemplateTexts(IDD_ABOUTFORM, english)[0]);
     InstallBothRedAlertRemembered();
     DeleteFileA(RA->Path().c_str());
     auto app = Start();
 
     ExpectTexts(app->MainWindow(), IDD_RULESFORM, german);
-    EXPECT_EQ(KesterlyProcess::Text(app->MainWindow()), "Kesterly (" + TemplateTexts(IDD_ABOUTFORM, german)[IDC_VERSION] + ")");
+    const std::string version = TemplateTexts(IDD_ABOUTFORM, german)[IDC_VERSION];
+    EXPECT_EQ(KesterlyProcess::Text(app->MainWindow()), "Kesterly (" + version + ")");
     app->Click(app->Control(IDC_BROWSEBUTTON));
     HWND chooser = app->WaitForDialog(TemplateTexts(IDD_RULESDIRFORM, german)[0]);
     ASSERT_NE(chooser, nullptr);
