@@ -9,7 +9,7 @@ set -euo pipefail
 
 packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  wine wine64 fonts-wine xvfb xauth imagemagick
+  wine wine64 fonts-wine locales xvfb xauth imagemagick
   googletest cmake ninja-build clang libclang-rt-14-dev libx11-dev python3
 )
 [[ ${1:-} != --release ]] || packages+=(cmark-gfm)

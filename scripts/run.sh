@@ -7,9 +7,11 @@
 #   bash scripts/run.sh          the 32-bit program (preset i686), the one players get
 #   bash scripts/run.sh --x64    the 64-bit program (preset x64)
 #
-# Further arguments go to kesterly.exe.  Where this machine does not execute
-# 32-bit programs (scripts/runs-i386.sh), the script says so and starts the
-# 64-bit one.
+# Kesterly speaks the language of the caller's locale: LANG=ru_RU.UTF-8 bash
+# scripts/run.sh starts it in Russian (scripts/wine-env.sh makes the locales
+# of its languages).  Further arguments go to kesterly.exe.  Where this
+# machine does not execute 32-bit programs (scripts/runs-i386.sh), the script
+# says so and starts the 64-bit one.
 #
 # The games are stand-ins (tests/stubgame): started by Kesterly, each shows a
 # small window saying which game it is and which Rules.ini it received.

@@ -38,6 +38,9 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 run_suites() (
   local preset=$1
   shift
+  # The suites read Kesterly's English texts, whatever the caller's language; the case that runs it
+  # in German says so itself.
+  export LC_ALL=C.UTF-8
   # The tests of a full disk fill a volume of their own: a small tmpfs, in a mount namespace of
   # this run's own, linked as the prefix's drive E:.  It is mounted before the wineserver starts,
   # since the server is what opens files.  Where it cannot be had, those tests say why and skip.

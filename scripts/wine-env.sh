@@ -6,8 +6,9 @@
 # when that is set), and keeps a persistent wineserver running so every wine
 # process starts fast.  Whatever it started is stopped when the shell exits.
 #
-# With --display-only first it only makes sure of the X display (scripts/test.sh gives the
-# emulated 32-bit run its display this way, from outside the emulation's root).
+# With --display-only first it only makes sure of the X display and the locales
+# (scripts/test.sh gives the emulated 32-bit run both this way, from outside the
+# emulation's root).
 #
 # A caller may set WINEPREFIX_NAME to use another prefix folder inside the build
 # folder (scripts/run.sh uses "sandbox").
@@ -15,7 +16,11 @@
 # Wine maps Windows file names to Unix ones through the locale's character set:
 # when the caller's locale is not UTF-8 (none at all in a minimal container),
 # LC_ALL becomes C.UTF-8, which every Debian has, so that names such as
-# "Règles" can be created.
+# "Règles" can be created.  Wine also takes a program's language from the
+# locale (LC_ALL=de_DE.UTF-8 wine kesterly.exe): the UTF-8 locales of the
+# languages Kesterly speaks are made once into <build>/locales with localedef
+# (from Debian's locales package), and LOCPATH names that folder, before the
+# system's own (which then leaves the machine's locale archive aside).
 #
 # kesterly_runs_win32 then tells whether this machine runs 32-bit Windows
 # programs under this Wine (it starts a tiny i686 program and checks its exit code).
@@ -29,6 +34,7 @@ kesterly_wine_env() {
   export WINEARCH=win64
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
+  kesterly_locales "$build"
   [[ $(locale charmap 2>/dev/null) == UTF-8 ]] || export LC_ALL=C.UTF-8
   # Starts that Wine failed and scripts/wine-run.sh made again; shown when the shell exits.
   export KESTERLY_WINE_RUN_NOTES="$WINEPREFIX-failed-starts.txt"
@@ -36,6 +42,28 @@ kesterly_wine_env() {
 
   kesterly_display "$build" || return 1
   kesterly_wineserver || return 1
+}
+
+# kesterly_locales <folder>: <folder>/locales holds de_DE.UTF-8, fr_FR, es_ES, ru_RU and pl_PL,
+# and LOCPATH names it.  Made in a folder of its own and then moved, so that two builds at once
+# never see half a locale.
+kesterly_locales() {
+  local dir name tmp
+  dir=$(cd "$1" && pwd)/locales
+  for name in de_DE fr_FR es_ES ru_RU pl_PL; do
+    [[ -f $dir/$name.UTF-8/LC_CTYPE ]] && continue
+    mkdir -p "$dir"
+    tmp=$(mktemp -d "$dir/.$name.XXXXXX")
+    # -c: localedef warns of the sources' own inconsistencies and then exits 1 though it wrote the locale.
+    localedef -c -i "$name" -f UTF-8 "$tmp/$name.UTF-8" >/dev/null 2>&1 || true
+    if [[ -f $tmp/$name.UTF-8/LC_CTYPE ]]; then
+      mv -T "$tmp/$name.UTF-8" "$dir/$name.UTF-8" 2>/dev/null || true
+    else
+      echo "wine-env: cannot make the locale $name.UTF-8 (is Debian's locales package installed?)" >&2
+    fi
+    rm -rf "$tmp"
+  done
+  export LOCPATH=$dir:/usr/lib/locale
 }
 
 # True when DISPLAY names a local X server whose socket is there.  Remote
@@ -178,6 +206,7 @@ unset kesterly_wine_env_prev_trap
 
 if [[ ${1:-} == --display-only ]]; then
   mkdir -p "${2:?usage: source scripts/wine-env.sh --display-only <build folder>}"
+  kesterly_locales "$2"
   kesterly_display "$(cd "$2" && pwd)"
 else
   kesterly_wine_env "$@"

@@ -6,6 +6,7 @@
 #include "Classes.h"
 #include "Registry.h"
 #include "Unit1.h"
+#include "resource.h"
 
 namespace {
 
@@ -384,16 +385,13 @@ void TRulesForm::DetectGame(const TGameProfile& Game)
     const size_t NameStart = Separator == AnsiString::npos ? 0 : Separator + 1;
     this->*Game.GameExe = InstallPath.substr(NameStart);
     InstallDir = InstallPath.substr(0, NameStart);
-    GameTab.Tabs.Add(Game.TabCaption);
+    GameTab.Tabs.AddObject(Game.TabCaption, &Game);
 }
 
-// The game on the selected tab, Red Alert looked up first; null when no game's tab is selected.
+// The game on the selected tab, known by the tab's own data; null when no tab is selected.
 const TRulesForm::TGameProfile* TRulesForm::SelectedGame()
 {
-    for (const TGameProfile* Game : {&RedAlert, &TiberianSun})
-        if (GameTab.Tabs.IndexOf(Game->TabCaption) == GameTab.TabIndex())
-            return Game;
-    return nullptr;
+    return static_cast<const TGameProfile*>(GameTab.Tabs.Objects(GameTab.TabIndex()));
 }
 
 void TRulesForm::ApplyGameProfile()
@@ -481,7 +479,7 @@ void TRulesForm::SaveSettings()
     TRegistry Registry(KEY_READ | KEY_WRITE);
     Registry.RootKey = HKEY_LOCAL_MACHINE;
     if (!Registry.OpenKey(SettingsKey, true)) {
-        ShowMessage("Registry Key Creation Error. Could not save status.");
+        ShowMessage(LoadStr(IDS_SAVEFAILED));
         return;
     }
     try {

@@ -4,6 +4,7 @@
 
 #include "Classes.h"
 #include "Unit1.h"
+#include "resource.h"
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -268,9 +269,9 @@ void TRulesForm::ShowSystemError(unsigned long Code)
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, Code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&Text), 0,
                    nullptr);
-    const AnsiString Caption =
-        "Error running " + GameTab.Tabs[GameTab.TabIndex()] + ": #" + IntToStr(static_cast<int>(Code));
-    const AnsiString Fallback = "The system has no description of error " + IntToStr(static_cast<int>(Code)) + ".";
+    const AnsiString Number = IntToStr(static_cast<int>(Code));
+    const AnsiString Caption = FmtLoadStr(IDS_ERRORRUNNING, {GameTab.Tabs[GameTab.TabIndex()], Number});
+    const AnsiString Fallback = FmtLoadStr(IDS_NODESCRIPTION, {Number});
     MessageBoxA(nullptr, Text ? Text : Fallback.c_str(), Caption.c_str(), MB_OK | MB_ICONINFORMATION);
     if (Text)
         LocalFree(Text);
@@ -281,7 +282,6 @@ bool TRulesForm::GameDirUsable()
 {
     if (IsFullPath(GameDir) && EndsWithBackslash(GameDir))
         return true;
-    ShowMessage("The install folder of " + GameTab.Tabs[GameTab.TabIndex()] + " is not a full path: \"" + GameDir +
-                "\".\nCorrect the game's InstallPath in the registry, or reinstall the game.");
+    ShowMessage(FmtLoadStr(IDS_NOTFULLPATH, {GameTab.Tabs[GameTab.TabIndex()], GameDir}));
     return false;
 }

@@ -1,4 +1,4 @@
-// Resource and control identifiers shared by resources/kesterly.rc and the forms.
+// Resource and control identifiers shared by the resources (resources/kesterly.rc, forms.rc2) and the forms.
 #pragma once
 
 #define IDI_KESTERLY 1
@@ -10,6 +10,12 @@
 #define IDD_RULESFORM 100
 #define IDD_RULESDIRFORM 101
 #define IDD_ABOUTFORM 102
+
+// Messages of the main window (the toolkit's own texts are numbered in Consts.h)
+#define IDS_SAVEFAILED 200
+#define IDS_NOTFULLPATH 201     // %1 the tab's game, %2 the folder
+#define IDS_ERRORRUNNING 202    // %1 the tab's game, %2 the system's error code
+#define IDS_NODESCRIPTION 203   // %1 the system's error code
 
 // Main window
 #define IDC_GAMETAB 1000

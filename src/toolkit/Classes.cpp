@@ -4,18 +4,21 @@
 #include <cstring>
 #include <memory>
 
+#include "Consts.h"
+
 namespace {
 
-AnsiString FailureText(const char* What, const AnsiString& FileName, DWORD Code)
+// What failed (IDS_CREATEFAILED, IDS_OPENFAILED...), on which file, and why.
+AnsiString FailureText(int What, const AnsiString& FileName, DWORD Code)
 {
     AnsiString Reason = SysErrorMessage(Code);
     if (Reason.empty())
-        Reason = "System error " + IntToStr(Code) + ".";
-    return AnsiString("Could not ") + What + " \"" + FileName + "\". " + Reason;
+        Reason = FmtLoadStr(IDS_SYSTEMERROR, {IntToStr(Code)});
+    return FmtLoadStr(What, {FileName, Reason});
 }
 
 template <class TError>
-[[noreturn]] void Raise(const char* What, const AnsiString& FileName, DWORD Code)
+[[noreturn]] void Raise(int What, const AnsiString& FileName, DWORD Code)
 {
     throw TError(FailureText(What, FileName, Code), Code);
 }
@@ -38,8 +41,8 @@ TFileStream::TFileStream(const AnsiString& Name, const AnsiString& Shown, DWORD 
     if (Handle == INVALID_HANDLE_VALUE) {
         const DWORD Code = GetLastError();
         if (Creating)
-            Raise<EFCreateError>("create", Shown, Code);
-        Raise<EFOpenError>("open", Shown, Code);
+            Raise<EFCreateError>(IDS_CREATEFAILED, Shown, Code);
+        Raise<EFOpenError>(IDS_OPENFAILED, Shown, Code);
     }
 }
 
@@ -59,7 +62,7 @@ int TFileStream::Read(void* Buffer, int Count)
 {
     DWORD Done = 0;
     if (!ReadFile(Handle, Buffer, static_cast<DWORD>(Count), &Done, nullptr))
-        Raise<EReadError>("read", ShownName, GetLastError());
+        Raise<EReadError>(IDS_READFAILED, ShownName, GetLastError());
     return static_cast<int>(Done);
 }
 
@@ -67,15 +70,15 @@ void TFileStream::WriteBuffer(const void* Buffer, int Count)
 {
     DWORD Done = 0;
     if (!WriteFile(Handle, Buffer, static_cast<DWORD>(Count), &Done, nullptr))
-        Raise<EWriteError>("write", ShownName, GetLastError());
+        Raise<EWriteError>(IDS_WRITEFAILED, ShownName, GetLastError());
     if (Done != static_cast<DWORD>(Count))
-        Raise<EWriteError>("write", ShownName, ERROR_DISK_FULL);
+        Raise<EWriteError>(IDS_WRITEFAILED, ShownName, ERROR_DISK_FULL);
 }
 
 void TFileStream::FlushBuffers()
 {
     if (!FlushFileBuffers(Handle))
-        Raise<EWriteError>("write", ShownName, GetLastError());
+        Raise<EWriteError>(IDS_WRITEFAILED, ShownName, GetLastError());
 }
 
 void TFileStream::CopyFrom(TFileStream& Source)
@@ -89,7 +92,7 @@ long long TFileStream::Size()
 {
     LARGE_INTEGER Result;
     if (!GetFileSizeEx(Handle, &Result))
-        Raise<EReadError>("read", ShownName, GetLastError());
+        Raise<EReadError>(IDS_READFAILED, ShownName, GetLastError());
     return Result.QuadPart;
 }
 
@@ -98,7 +101,7 @@ void TFileStream::Seek(long long Offset)
     LARGE_INTEGER Distance;
     Distance.QuadPart = Offset;
     if (!SetFilePointerEx(Handle, Distance, nullptr, FILE_BEGIN))
-        Raise<EReadError>("read", ShownName, GetLastError());
+        Raise<EReadError>(IDS_READFAILED, ShownName, GetLastError());
 }
 
 namespace {
@@ -110,7 +113,7 @@ AnsiString CheckedTemporaryName(const AnsiString& Target)
     const DWORD Attributes = GetFileAttributesW(WideText(Target).c_str());
     if (Attributes != INVALID_FILE_ATTRIBUTES &&
         (Attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        Raise<EFCreateError>("create", Target, ERROR_ACCESS_DENIED);
+        Raise<EFCreateError>(IDS_CREATEFAILED, Target, ERROR_ACCESS_DENIED);
     return Target + ".~" + IntToStr(GetCurrentProcessId()) + ".tmp";
 }
 
@@ -133,7 +136,7 @@ void TReplacementFile::Commit()
     FlushBuffers();
     Close();
     if (!MoveFileExW(WideText(FileName).c_str(), WideText(TargetName).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        Raise<EWriteError>("replace", TargetName, GetLastError());
+        Raise<EWriteError>(IDS_REPLACEFAILED, TargetName, GetLastError());
     Committed = true;
 }
 
@@ -190,8 +193,8 @@ BY_HANDLE_FILE_INFORMATION FileInformation(const AnsiString& FileName)
     DWORD Code = 0;
     switch (QueryFileInformation(WideText(FileName), Information, Code)) {
     case TQueryResult::Done: break;
-    case TQueryResult::OpenFailed: Raise<EFOpenError>("open", FileName, Code);
-    case TQueryResult::ReadFailed: Raise<EReadError>("read", FileName, Code);
+    case TQueryResult::OpenFailed: Raise<EFOpenError>(IDS_OPENFAILED, FileName, Code);
+    case TQueryResult::ReadFailed: Raise<EReadError>(IDS_READFAILED, FileName, Code);
     }
     return Information;
 }

@@ -181,12 +181,22 @@ void TListBox::Command(WORD Code)
 
 // TTabControl
 
-void TTabControl::TTabs::Add(const AnsiString& Caption)
+void TTabControl::TTabs::AddObject(const AnsiString& Caption, const void* Object)
 {
     TCITEMA Item = {};
-    Item.mask = TCIF_TEXT;
+    Item.mask = TCIF_TEXT | TCIF_PARAM;
     Item.pszText = const_cast<char*>(Caption.c_str());
+    Item.lParam = reinterpret_cast<LPARAM>(Object);
     SendMessageA(Owner.Handle, TCM_INSERTITEMA, static_cast<WPARAM>(Count()), reinterpret_cast<LPARAM>(&Item));
+}
+
+const void* TTabControl::TTabs::Objects(int Index) const
+{
+    TCITEMA Item = {};
+    Item.mask = TCIF_PARAM;
+    if (!SendMessageA(Owner.Handle, TCM_GETITEMA, static_cast<WPARAM>(Index), reinterpret_cast<LPARAM>(&Item)))
+        return nullptr;
+    return reinterpret_cast<const void*>(Item.lParam);
 }
 
 int TTabControl::TTabs::Count() const
@@ -279,12 +289,18 @@ void TTabControl::SystemChanged(UINT Message, WPARAM WParam, LPARAM LParam)
 bool TTabControl::DialogKey(const MSG& Message)
 {
     // The dialog manager would take Ctrl+Tab for Tab, and move the focus.
-    if (Message.message != WM_KEYDOWN || Message.wParam != VK_TAB || GetKeyState(VK_CONTROL) >= 0)
+    const WPARAM Key = Message.wParam;
+    if (Message.message != WM_KEYDOWN || (Key != VK_TAB && Key != VK_NEXT && Key != VK_PRIOR) ||
+        GetKeyState(VK_CONTROL) >= 0)
         return false;
     const int Count = Tabs.Count();
     if (Count > 1 && !SendNotify(TCN_SELCHANGING)) {
-        const int Step = GetKeyState(VK_SHIFT) < 0 ? Count - 1 : 1;
-        SendMessageA(Handle, TCM_SETCURSEL, static_cast<WPARAM>((TabIndex() + Step) % Count), 0);
+        const bool Back = Key == VK_PRIOR || (Key == VK_TAB && GetKeyState(VK_SHIFT) < 0);
+        const int Index = (TabIndex() + (Back ? Count - 1 : 1)) % Count;
+        SendMessageA(Handle, TCM_SETCURSEL, static_cast<WPARAM>(Index), 0);
+        // A screen reader, wherever the focus is, names the tab now selected: the tab control itself
+        // says so only for a click. Its items are the children 1, 2... of its client object.
+        NotifyWinEvent(EVENT_OBJECT_SELECTION, Handle, OBJID_CLIENT, Index + 1);
         SendNotify(TCN_SELCHANGE);
     }
     return true;

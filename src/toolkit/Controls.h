@@ -76,7 +76,10 @@ public:
     virtual void DrawItem(const DRAWITEMSTRUCT& /*Item*/) {}
     // The system's colours, theme or settings changed: the message that said so.
     virtual void SystemChanged(UINT Message, WPARAM WParam, LPARAM LParam);
-    // Offered each key pressed in the form before the dialog manager sees it; true takes it.
+    // Offered each key pressed in the form before the dialog manager sees it; true takes it. Only
+    // TTabControl takes keys so: Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PageDown and Ctrl+PageUp, wherever
+    // the focus is. A multi-line edit on a form with a tab control would lose Ctrl+Tab, which it
+    // takes for a tab character, to the tab strip.
     virtual bool DialogKey(const MSG& /*Message*/) { return false; }
 
 protected:
@@ -135,7 +138,11 @@ public:
     struct TTabs {
         TTabControl& Owner;
         // The first tab added to an empty control becomes the selected tab.
-        void Add(const AnsiString& Caption);
+        void Add(const AnsiString& Caption) { AddObject(Caption, nullptr); }
+        // The same with data of the caller's own, which the tab keeps (its lParam).
+        void AddObject(const AnsiString& Caption, const void* Object);
+        // A tab's data; null for an index that names no tab.
+        const void* Objects(int Index) const;
         int Count() const;
         // Index of the first tab whose caption equals Caption, or -1.
         int IndexOf(const AnsiString& Caption) const;
@@ -155,8 +162,9 @@ public:
     // Paints what the tab control shows beneath a control that lies on its page.
     HBRUSH PageBrush(HDC Dc, HWND Control);
     void SystemChanged(UINT Message, WPARAM WParam, LPARAM LParam) override;
-    // Ctrl+Tab and Ctrl+Shift+Tab, wherever the focus is in the form, select the next and the
-    // previous tab, round the end, as the user's click does: OnChanging may refuse, then OnChange.
+    // Ctrl+Tab and Ctrl+PageDown, Ctrl+Shift+Tab and Ctrl+PageUp, wherever the focus is in the form,
+    // select the next and the previous tab, round the end, as the user's click does: OnChanging may
+    // refuse, then OnChange; accessibility clients hear of the new selection, as of a click.
     bool DialogKey(const MSG& Message) override;
 
 private:

@@ -5,6 +5,7 @@
 #include <functional>
 #include <initializer_list>
 
+#include "Consts.h"
 #include "Forms.h"
 
 #include <commctrl.h>
@@ -203,19 +204,19 @@ void DrawDrive(HDC Dc, int Left, int Top, UINT Type)
     }
 }
 
-const char* KindName(UINT Type)
+AnsiString KindName(UINT Type)
 {
     switch (Type) {
     case DRIVE_REMOVABLE:
-        return "Removable Disk";
+        return LoadStr(IDS_REMOVABLEDISK);
     case DRIVE_CDROM:
-        return "CD Drive";
+        return LoadStr(IDS_CDDRIVE);
     case DRIVE_REMOTE:
-        return "Network Drive";
+        return LoadStr(IDS_NETWORKDRIVE);
     case DRIVE_RAMDISK:
-        return "RAM Disk";
+        return LoadStr(IDS_RAMDISK);
     default:
-        return "Local Disk";
+        return LoadStr(IDS_LOCALDISK);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "Consts.h"
+
 TApplication* Application = nullptr;
 
 // TForm
@@ -9,11 +11,14 @@ TApplication* Application = nullptr;
 TForm::TForm(int TemplateId)
 {
     HWND Owner = Application && Application->MainForm ? Application->MainForm->Handle : nullptr;
-    CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(TemplateId), Owner, DialogProc,
-                       reinterpret_cast<LPARAM>(this));
+    // The template of the language the program's texts are in (CreateDialogParam would take Windows'
+    // choice of language, which is the same unless a test named one).
+    if (const void* Template = FindResourceData(5 /* RT_DIALOG */, TemplateId))
+        CreateDialogIndirectParamA(GetModuleHandleA(nullptr), static_cast<const DLGTEMPLATE*>(Template), Owner,
+                                   DialogProc, reinterpret_cast<LPARAM>(this));
     const DWORD Error = GetLastError();  // before the texts below are made, which may change it
     if (!Handle)
-        throw Exception("Could not create window " + IntToStr(TemplateId) + ": " + SysErrorMessage(Error));
+        throw Exception(FmtLoadStr(IDS_WINDOWFAILED, {IntToStr(TemplateId), SysErrorMessage(Error)}));
 }
 
 TForm::~TForm()
@@ -162,7 +167,7 @@ void TForm::UpdateDefaultButton()
         SendMessageA(Handle, DM_SETDEFID, static_cast<WPARAM>(Button->Id), 0);
 }
 
-void TForm::Activated()
+void TForm::DoActivate()
 {
     if (Application->ActiveForm == this)
         return;
@@ -254,7 +259,7 @@ INT_PTR TForm::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam)
         return FALSE;
     case WM_ACTIVATE:
         if (LOWORD(WParam) != WA_INACTIVE)
-            Activated();
+            DoActivate();
         return FALSE;
     case WM_CLOSE:
         Close();

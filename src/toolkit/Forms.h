@@ -46,7 +46,8 @@ public:
     void DestroyHandle();
 
     TWinControl* FindControl(int Id) const;
-    // Offers a key to the controls before the dialog manager sees it; true when one took it.
+    // Offers a key to the controls before the dialog manager sees it; true when one took it (see
+    // TWinControl::DialogKey for the keys taken).
     bool DialogKey(const MSG& Message);
     // Marks the first enabled default button as the dialog's default (its thick border).
     void UpdateDefaultButton();
@@ -59,7 +60,8 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
     INT_PTR HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam);
     TButton* FirstButton(bool TButton::*Kind, bool MustBeEnabled) const;
-    void Activated();
+    // The form became the application's active form: raises OnActivate.
+    void DoActivate();
 
     std::vector<TWinControl*> Controls;
     HICON BigIcon = nullptr;

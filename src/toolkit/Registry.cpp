@@ -2,14 +2,7 @@
 
 #include <vector>
 
-namespace {
-
-AnsiString Quoted(const AnsiString& Name)
-{
-    return "\"" + Name + "\"";
-}
-
-}  // namespace
+#include "Consts.h"
 
 TRegistry::TRegistry(REGSAM DesiredAccess, REGSAM View) : Access(DesiredAccess | View) {}
 
@@ -48,14 +41,14 @@ AnsiString TRegistry::ReadString(const AnsiString& Name)
     if (Status == ERROR_FILE_NOT_FOUND)
         return AnsiString();
     if (Status != ERROR_SUCCESS)
-        throw ERegistryException("Could not read registry value " + Quoted(Name) + ": " + SysErrorMessage(Status));
+        throw ERegistryException(FmtLoadStr(IDS_REGREADFAILED, {Name, SysErrorMessage(Status)}));
     if (Type != REG_SZ && Type != REG_EXPAND_SZ)
-        throw ERegistryException("Registry value " + Quoted(Name) + " is not text.");
+        throw ERegistryException(FmtLoadStr(IDS_REGNOTTEXT, {Name}));
     // The value may change between the two calls, and stored text need not end in a NUL.
     std::vector<char> Data(Size + 1);
     Status = RegQueryValueExA(CurrentKey, Name.c_str(), nullptr, &Type, reinterpret_cast<BYTE*>(Data.data()), &Size);
     if (Status != ERROR_SUCCESS)
-        throw ERegistryException("Could not read registry value " + Quoted(Name) + ": " + SysErrorMessage(Status));
+        throw ERegistryException(FmtLoadStr(IDS_REGREADFAILED, {Name, SysErrorMessage(Status)}));
     Data[Size] = '\0';
     return AnsiString(Data.data());
 }
@@ -66,11 +59,11 @@ int TRegistry::ReadInteger(const AnsiString& Name)
     const LONG Status =
         RegQueryValueExA(CurrentKey, Name.c_str(), nullptr, &Type, reinterpret_cast<BYTE*>(&Value), &Size);
     if (Status == ERROR_FILE_NOT_FOUND)
-        throw ERegistryException("Registry value " + Quoted(Name) + " is missing.");
+        throw ERegistryException(FmtLoadStr(IDS_REGMISSING, {Name}));
     if ((Status == ERROR_SUCCESS || Status == ERROR_MORE_DATA) && (Type != REG_DWORD || Size != sizeof(Value)))
-        throw ERegistryException("Registry value " + Quoted(Name) + " is not a 32-bit number.");
+        throw ERegistryException(FmtLoadStr(IDS_REGNOTNUMBER, {Name}));
     if (Status != ERROR_SUCCESS)
-        throw ERegistryException("Could not read registry value " + Quoted(Name) + ": " + SysErrorMessage(Status));
+        throw ERegistryException(FmtLoadStr(IDS_REGREADFAILED, {Name, SysErrorMessage(Status)}));
     return static_cast<int>(Value);
 }
 
@@ -78,7 +71,7 @@ void TRegistry::Write(const AnsiString& Name, DWORD Type, const void* Data, DWOR
 {
     const LONG Status = RegSetValueExA(CurrentKey, Name.c_str(), 0, Type, static_cast<const BYTE*>(Data), Size);
     if (Status != ERROR_SUCCESS)
-        throw ERegistryException("Could not write registry value " + Quoted(Name) + ": " + SysErrorMessage(Status));
+        throw ERegistryException(FmtLoadStr(IDS_REGWRITEFAILED, {Name, SysErrorMessage(Status)}));
 }
 
 void TRegistry::WriteString(const AnsiString& Name, const AnsiString& Value)

@@ -12,6 +12,44 @@ AnsiString IntToStr(long long Value)
     return std::to_string(Value);
 }
 
+unsigned short ResourceLanguage = 0;
+
+const void* FindResourceData(int Type, int Id)
+{
+    const HMODULE Module = GetModuleHandleW(nullptr);
+    const HRSRC Found = FindResourceExW(Module, MAKEINTRESOURCEW(Type), MAKEINTRESOURCEW(Id), ResourceLanguage);
+    const HGLOBAL Loaded = Found ? LoadResource(Module, Found) : nullptr;
+    return Loaded ? LockResource(Loaded) : nullptr;
+}
+
+AnsiString LoadStr(int Id)
+{
+    // A block of 16 counted UTF-16 texts: block n holds texts 16(n - 1) to 16n - 1.
+    const auto* Text = static_cast<const WCHAR*>(FindResourceData(6 /* RT_STRING */, Id / 16 + 1));
+    if (!Text)
+        return AnsiString();
+    for (int Index = Id % 16; Index > 0; --Index)
+        Text += 1 + *Text;
+    return AnsiText(Text + 1, *Text);
+}
+
+AnsiString FmtLoadStr(int Id, std::initializer_list<AnsiString> Args)
+{
+    // The byte of '%' is never part of another character, in UTF-8 as in the double-byte code pages.
+    const AnsiString Format = LoadStr(Id);
+    AnsiString Text;
+    for (size_t At = 0; At < Format.size(); ++At) {
+        const size_t Arg = At + 1 < Format.size() ? static_cast<size_t>(Format[At + 1] - '1') : Args.size();
+        if (Format[At] == '%' && Arg < Args.size() && Arg < 9) {
+            Text += Args.begin()[Arg];
+            ++At;
+        } else {
+            Text += Format[At];
+        }
+    }
+    return Text;
+}
+
 int AnsiCompareText(const AnsiString& S1, const AnsiString& S2)
 {
     const std::wstring W1 = WideText(S1), W2 = WideText(S2);

@@ -2,6 +2,7 @@
 #pragma once
 #include <exception>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,18 @@ public:
 
 // Signed decimal, no padding.
 AnsiString IntToStr(long long Value);
+
+// The language the program's windows and texts are taken from its resources in: 0 (LANG_NEUTRAL),
+// as Windows takes them (the user's display language, else English); a test may name one.
+extern unsigned short ResourceLanguage;
+
+// The program's resource of a type (RT_DIALOG, RT_STRING...) and number in that language, or null.
+const void* FindResourceData(int Type, int Id);
+
+// A text of the program's string table, in the process's code page; empty when there is none.
+AnsiString LoadStr(int Id);
+// The same with %1 to %9 replaced by the arguments, in their order.
+AnsiString FmtLoadStr(int Id, std::initializer_list<AnsiString> Args);
 
 // Compares two texts shown to the user, as the user's locale sorts them, ignoring letter case: <0,
 // 0 or >0. Compared in UTF-16: the system's -A comparison reads the bytes in the locale's code page,

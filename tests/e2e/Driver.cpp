@@ -13,12 +13,13 @@ namespace E2E {
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= timeoutMs)
+    for (MSG message;; Sleep(20)) {
+        // What this thread is sent meanwhile (accessibility events among them) is handled.
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (done() || GetTickCount() - start >= timeoutMs)
             return done();
-        Sleep(20);
     }
-    return true;
 }
 
 // RegistryKeys

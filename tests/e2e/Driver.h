@@ -13,7 +13,8 @@
 
 namespace E2E {
 
-// Polls `done` every 20 ms until it holds or `timeoutMs` have passed; returns its last answer.
+// Polls `done` every 20 ms, handling the messages sent to this thread, until it holds or `timeoutMs`
+// have passed; returns its last answer.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 
 // Every key of HKLM that Kesterly reads (the games' and its own), in the 32-bit view, as a 32-bit

@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 
 using namespace E2E;
@@ -336,25 +337,117 @@ TEST_F(EndToEnd, BrowseOpensOnTheCurrentFolderAndOkRescansIt)
     EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
 }
 
-// Ctrl+Tab and Ctrl+Shift+Tab with the focus in the rules list: the next and the previous tab, round
-// the end, and the folder typed on the tab left is kept for it, as when the tab is clicked.
+// The tab items that accessibility clients were told were selected, as (window, child id).
+std::vector<std::pair<HWND, LONG>> Announced;
+void CALLBACK Announce(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG child, DWORD, DWORD)
+{
+    Announced.emplace_back(window, child);
+}
+
+// Ctrl+Tab and Ctrl+Shift+Tab, Ctrl+PageDown and Ctrl+PageUp, with the focus in the rules list: the
+// next and the previous tab, round the end, and the folder typed on the tab left is kept for it, as
+// when the tab is clicked. Each new tab is announced to a screen reader, as it hears of events.
 TEST_F(EndToEnd, CtrlTabTurnsTheTabsFromAnywhereAsAClickDoes)
 {
     InstallBothRedAlertRemembered();
     auto app = Start();
-    HWND list = app->Control(IDC_RULESLIST), edit = app->Control(IDC_RULESDIR);
+    HWND list = app->Control(IDC_RULESLIST), edit = app->Control(IDC_RULESDIR), tabs = app->Control(IDC_GAMETAB);
     app->ClickListItem(list, 0);
     SendMessageW(edit, EM_SETSEL, 0, -1);
     app->Type(edit, "Other\\");
     ASSERT_TRUE(WaitUntil([&] { return app->Focus() == list && KesterlyProcess::Text(edit) == "Other\\"; }));
+    Announced.clear();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SELECTION, EVENT_OBJECT_SELECTION, nullptr, Announce, app->Id(),
+                                         0, WINEVENT_OUTOFCONTEXT);
 
-    app->PressKeys({VK_CONTROL, VK_TAB});
-    ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(app->Control(IDC_DIRTEXT)) == TSFolder; }));
-    EXPECT_EQ(app->TabSelection(), 0);
-    app->PressKeys({VK_CONTROL, VK_SHIFT, VK_TAB});
-    ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(edit) == "Other\\"; }));
-    EXPECT_EQ(app->TabSelection(), 1);
-    EXPECT_EQ(app->Focus(), list);
+    using Keys = std::vector<WORD>;
+    for (const auto& [next, previous] : {std::make_pair(Keys{VK_CONTROL, VK_TAB}, Keys{VK_CONTROL, VK_SHIFT, VK_TAB}),
+                                         std::make_pair(Keys{VK_CONTROL, VK_NEXT}, Keys{VK_CONTROL, VK_PRIOR})}) {
+        app->PressKeys(next);
+        ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(app->Control(IDC_DIRTEXT)) == TSFolder; }));
+        EXPECT_EQ(app->TabSelection(), 0);
+        app->PressKeys(previous);
+        ASSERT_TRUE(WaitUntil([&] { return KesterlyProcess::Text(edit) == "Other\\"; }));
+        EXPECT_EQ(app->TabSelection(), 1);
+        EXPECT_EQ(app->Focus(), list);
+    }
+    EXPECT_TRUE(WaitUntil([] { return Announced.size() >= 4; }));
+    UnhookWinEvent(hook);
+    using Item = std::pair<HWND, LONG>;
+    EXPECT_EQ(Announced, (std::vector<Item>{{tabs, 1}, {tabs, 2}, {tabs, 1}, {tabs, 2}}));
+}
+
+// The caption (at 0) and the controls' texts (at their IDs) of a window.
+std::map<int, std::string> Texts(HWND window)
+{
+    std::map<int, std::string> texts = {{0, KesterlyProcess::Text(window)}};
+    for (HWND control = GetWindow(window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT))
+        texts[GetDlgCtrlID(control)] = KesterlyProcess::Text(control);
+    return texts;
+}
+
+// The same of a window as a language's resources make it, before the program fills it.
+std::map<int, std::string> TemplateTexts(int id, WORD language)
+{
+    ResourceLanguage = language;
+    const auto* made = static_cast<const DLGTEMPLATE*>(FindResourceData(5 /* RT_DIALOG */, id));
+    const DLGPROC none = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
+    HWND window = CreateDialogIndirectParamW(nullptr, made, nullptr, none, 0);
+    ResourceLanguage = 0;
+    std::map<int, std::string> texts = Texts(window);
+    DestroyWindow(window);
+    return texts;
+}
+
+// Every text of a window that the program did not fill in itself is as the language's resources have it.
+void ExpectTexts(HWND window, int id, WORD language)
+{
+    std::map<int, std::string> shown = Texts(window);
+    for (const auto& [control, text] : TemplateTexts(id, language))
+        if (!text.empty() && (control != 0 || id != IDD_RULESFORM)) {
+            EXPECT_EQ(shown[control], text) << "window " << id << ", control " << control;
+        }
+}
+
+// Under a German locale every window and message is in German. Wine takes a program's display
+// language from its Unix locale, which a Windows parent cannot change: ctest runs this case alone,
+// under LC_ALL=de_DE.UTF-8.
+TEST_F(EndToEnd, UnderAGermanLocaleTheWindowsAndMessagesAreGerman)
+{
+    if (PRIMARYLANGID(GetUserDefaultUILanguage()) != LANG_GERMAN)
+        GTEST_SKIP() << "the display language is not German: run under LC_ALL=de_DE.UTF-8";
+    const WORD german = MAKELANGID(LANG_GERMAN, SUBLANG_NEUTRAL);
+    const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    ASSERT_NE(TemplateTexts(IDD_ABOUTFORM, german)[0], TemplateTexts(IDD_ABOUTFORM, english)[0]);
+    InstallBothRedAlertRemembered();
+    DeleteFileA(RA->Path().c_str());
+    auto app = Start();
+
+    ExpectTexts(app->MainWindow(), IDD_RULESFORM, german);
+    const std::string version = TemplateTexts(IDD_ABOUTFORM, german)[IDC_VERSION];
+    EXPECT_EQ(KesterlyProcess::Text(app->MainWindow()), "Kesterly (" + version + ")");
+    app->Click(app->Control(IDC_BROWSEBUTTON));
+    HWND chooser = app->WaitForDialog(TemplateTexts(IDD_RULESDIRFORM, german)[0]);
+    ASSERT_NE(chooser, nullptr);
+    ExpectTexts(chooser, IDD_RULESDIRFORM, german);
+    app->Click(app->Control(IDC_CANCELBTN, chooser));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(chooser); }));
+    app->Press(VK_ESCAPE);
+    HWND about = app->WaitForDialog(TemplateTexts(IDD_ABOUTFORM, german)[0]);
+    ASSERT_NE(about, nullptr);
+    ExpectTexts(about, IDD_ABOUTFORM, german);
+    app->Click(app->Control(IDC_OKBUTTON, about));
+
+    ResourceLanguage = german;
+    const std::string title = FmtLoadStr(IDS_ERRORRUNNING, {"Red Alert", "2"});
+    ResourceLanguage = 0;
+    app->ClickListItem(app->Control(IDC_RULESLIST), 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(app->Control(IDC_RUNBUTTON)) != FALSE; }));
+    app->Click(app->Control(IDC_RUNBUTTON));
+    HWND box = app->WaitForDialog(title);
+    ASSERT_NE(box, nullptr) << title;
+    app->Click(GetDlgItem(box, IDOK));
+    EXPECT_EQ(app->WaitForExit(), std::optional<DWORD>(0));
 }
 
 TEST_F(EndToEnd, WithoutGamesTheWindowSaysSoAndOnlyAboutAndQuitWork)
