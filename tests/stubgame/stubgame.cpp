@@ -3,10 +3,8 @@
 //   start<TAB>command line<TAB>current folder<TAB>Rules.ini there (1/0)<TAB>its size or -1<TAB>its first line
 // With the environment variable KESTERLY_STUB_WINDOW set (the demo sandbox sets it for Kesterly,
 // whose environment the game inherits), it then also shows which game it stands for and which
-// Rules.ini it received, and exits when that window is closed. With KESTERLY_STUB_WAIT set, it runs
-// on for that many milliseconds after its record, as a game that Kesterly leaves running.
+// Rules.ini it received, and exits when that window is closed. KESTERLY_STUB_WAIT=<ms> keeps it running.
 #include <windows.h>
-#include <cstdlib>
 #include <string>
 
 static std::string FirstLine(HANDLE file)
@@ -94,7 +92,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 
     char wait[16] = "";
     if (GetEnvironmentVariableA("KESTERLY_STUB_WAIT", wait, sizeof wait) > 0)
-        Sleep(static_cast<DWORD>(atoi(wait)));
+        Sleep(std::stoul(wait));
     if (GetEnvironmentVariableA("KESTERLY_STUB_WINDOW", nullptr, 0) != 0)
         ShowWhatStarted(folder, rulesExists, size, firstLine);
     return 0;
