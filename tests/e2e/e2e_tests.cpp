@@ -536,9 +536,9 @@ std::string CurrentFolderShown(HWND folders)
 
 // Selects the entry, runs it, and checks that the game started with that file as its Rules.ini.
 void RunEntry(const std::string& exe, const std::string& entry, const std::string& file, const StubGame& game,
-              size_t starts)
+              size_t starts, const std::string& folder = "", const std::string& arguments = "")
 {
-    KesterlyProcess app(exe);
+    KesterlyProcess app(exe, KesterlyProcess::WaitForActivation, folder, arguments);
     HWND list = app.Control(IDC_RULESLIST);
     const int index = IndexOf(KesterlyProcess::ListItems(list), entry);
     ASSERT_GE(index, 0) << entry;
