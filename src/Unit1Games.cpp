@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "Classes.h"
 #include "Registry.h"
 #include "Unit1.h"
 #include "VdfFiles.h"
@@ -139,12 +140,13 @@ AnsiString OwnFolder(bool ProgramFolder)
     return AsFolder(AnsiText(Path.c_str(), Path.size()));
 }
 
-// The full path of the first of Programs that stands in Folder; empty when none does.
+// The full path of the first of Programs that stands in Folder; empty when none does. Kesterly itself,
+// copied in under the name of one of them, is passed over: started, it would start Kesterly again.
 AnsiString FirstProgramIn(const AnsiString& Folder, const std::vector<const char*>& Programs)
 {
     if (!Folder.empty())
         for (const char* Program : Programs)
-            if (FileExists(Folder + Program))
+            if (FileExists(Folder + Program) && !IsThisProgram(Folder + Program))
                 return Folder + Program;
     return AnsiString();
 }

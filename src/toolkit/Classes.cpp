@@ -166,27 +166,55 @@ bool SameContent(TFileStream& File1, TFileStream& File2)
 
 namespace {
 
-BY_HANDLE_FILE_INFORMATION FileInformation(const AnsiString& FileName)
+enum class TQueryResult { Done, OpenFailed, ReadFailed };
+
+// The information of the file a name leads to; on a failure the system's code is in Code.
+TQueryResult QueryFileInformation(const std::wstring& FileName, BY_HANDLE_FILE_INFORMATION& Information, DWORD& Code)
 {
-    HANDLE File = CreateFileW(WideText(FileName).c_str(), FILE_READ_ATTRIBUTES,
+    HANDLE File = CreateFileW(FileName.c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (File == INVALID_HANDLE_VALUE)
-        Raise<EFOpenError>("open", FileName, GetLastError());
-    BY_HANDLE_FILE_INFORMATION Information;
+    if (File == INVALID_HANDLE_VALUE) {
+        Code = GetLastError();
+        return TQueryResult::OpenFailed;
+    }
     const BOOL Done = GetFileInformationByHandle(File, &Information);
-    const DWORD Code = GetLastError();
+    Code = GetLastError();
     CloseHandle(File);
-    if (!Done)
-        Raise<EReadError>("read", FileName, Code);
+    return Done ? TQueryResult::Done : TQueryResult::ReadFailed;
+}
+
+BY_HANDLE_FILE_INFORMATION FileInformation(const AnsiString& FileName)
+{
+    BY_HANDLE_FILE_INFORMATION Information;
+    DWORD Code = 0;
+    switch (QueryFileInformation(WideText(FileName), Information, Code)) {
+    case TQueryResult::Done: break;
+    case TQueryResult::OpenFailed: Raise<EFOpenError>("open", FileName, Code);
+    case TQueryResult::ReadFailed: Raise<EReadError>("read", FileName, Code);
+    }
     return Information;
+}
+
+bool SameIdentity(const BY_HANDLE_FILE_INFORMATION& File1, const BY_HANDLE_FILE_INFORMATION& File2)
+{
+    return File1.dwVolumeSerialNumber == File2.dwVolumeSerialNumber &&
+           File1.nFileIndexHigh == File2.nFileIndexHigh && File1.nFileIndexLow == File2.nFileIndexLow;
 }
 
 }  // namespace
 
 bool SameFile(const AnsiString& FileName1, const AnsiString& FileName2)
 {
-    const BY_HANDLE_FILE_INFORMATION File1 = FileInformation(FileName1), File2 = FileInformation(FileName2);
-    return File1.dwVolumeSerialNumber == File2.dwVolumeSerialNumber &&
-           File1.nFileIndexHigh == File2.nFileIndexHigh && File1.nFileIndexLow == File2.nFileIndexLow;
+    return SameIdentity(FileInformation(FileName1), FileInformation(FileName2));
+}
+
+bool IsThisProgram(const AnsiString& FileName)
+{
+    DWORD Code = 0;
+    static BY_HANDLE_FILE_INFORMATION Own;
+    static const bool Known = QueryFileInformation(ThisProgramFile(), Own, Code) == TQueryResult::Done;
+    BY_HANDLE_FILE_INFORMATION Information;
+    return Known && QueryFileInformation(WideText(FileName), Information, Code) == TQueryResult::Done &&
+           SameIdentity(Own, Information);
 }

@@ -76,3 +76,7 @@ bool SameContent(TFileStream& File1, TFileStream& File2);
 // Whether two names lead to one and the same file (the same volume and file index), however
 // they are spelt.
 bool SameFile(const AnsiString& FileName1, const AnsiString& FileName2);
+
+// Whether a name leads to the file of the running program itself (kesterly.exe, under any name),
+// however it is spelt. False when the file cannot be opened.
+bool IsThisProgram(const AnsiString& FileName);

@@ -162,6 +162,32 @@ AnsiString TextFromFile(const AnsiString& Bytes)
     return AnsiText(Wide.data(), Wide.size());
 }
 
+namespace {
+
+// The text a system call writes into a buffer of the size it is given: the call returns the length
+// written, or a length not below the size when the buffer is too small. Empty when it fails.
+template <class TCall>
+std::wstring GrownText(TCall Call)
+{
+    std::wstring Text(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD Size = static_cast<DWORD>(Text.size());
+        const DWORD Length = Call(&Text[0], Size);
+        if (Length < Size) {
+            Text.resize(Length);
+            return Text;
+        }
+        Text.resize(std::max<size_t>(Length, 2 * Text.size()));
+    }
+}
+
+}  // namespace
+
+std::wstring ThisProgramFile()
+{
+    return GrownText([](wchar_t* Buffer, DWORD Size) { return GetModuleFileNameW(nullptr, Buffer, Size); });
+}
+
 bool FileExists(const AnsiString& FileName)
 {
     const DWORD Attributes = GetFileAttributesW(WideText(FileName).c_str());

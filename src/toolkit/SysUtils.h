@@ -62,6 +62,9 @@ AnsiString TextFromFile(const AnsiString& Bytes);
 // The system's legacy ANSI code page (1252 on a Western system), whatever code page this process runs in.
 unsigned LegacyCodePage();
 
+// The full path of the running program's file, in UTF-16: it may hold characters of no code page.
+std::wstring ThisProgramFile();
+
 // Whether FileName names an existing file (not a folder).
 bool FileExists(const AnsiString& FileName);
 

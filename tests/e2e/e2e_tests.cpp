@@ -740,6 +740,18 @@ TEST_F(EndToEnd, KesterlyInTheGamesFolderOrStartedFromItFindsTheGame)
     ExpectBothFoldersAndStartTheSecond(app, TSFolder, *RA);
 }
 
+// Kesterly copied into Red Alert's folder under its launcher's name is passed over: Run starts RA95.exe.
+TEST_F(EndToEnd, KesterlyNamedAsTheGamesLauncherStartsTheGameNotItself)
+{
+    RA = std::make_unique<StubGame>(Root.Folder("Steam Play\\Red Alert"), "RA95.exe");
+    Root.Write("Steam Play\\Red Alert\\REDALERT.MIX", "");
+    const std::string launcher = Root / "Steam Play\\Red Alert\\RA95Launcher.exe";
+    ASSERT_TRUE(CopyFileA(Program().c_str(), launcher.c_str(), FALSE));
+    RegistryKeys::SetString(SettingsKey, "RARulesDir", RulesFolder);
+    RegistryKeys::SetDword(SettingsKey, "GameTab", 0);
+    RunEntry(launcher, "Veteran: Veteran Units", Veteran, *RA, 1);
+}
+
 // Steam's library files are the only trace of the games. The prefix lies in a Steam library, at
 // <home>\.local\share\Steam\steamapps\compatdata\2229840\pfx (tests/steam-prefix.sh). That library's
 // libraryfolders.vdf is broken; the home's ~/.steam/root one lists two libraries, the first by an
