@@ -548,7 +548,8 @@ TEST(TextLayer, FileTextIsUtf8OrElseTheSystemsLegacyCodePage)
 TEST(TextLayer, CommandLineArgumentsFollowTheProgramsNameAsWindowsReadsIt)
 {
     EXPECT_EQ(CommandLineArguments("\"Z:\\Red Alert\\kesterly.exe\"  -CD \"two words\" "), "-CD \"two words\" ");
-    EXPECT_EQ(CommandLineArguments("C:\\R\"A\\k.exe\t\t-CD\t\"a \"\"b\""), "-CD\t\"a \"\"b\"");  // a quote within ends nothing
+    // Unquoted, the name ends at the first blank or tab: a quotation mark within it ends nothing.
+    EXPECT_EQ(CommandLineArguments("C:\\R\"A\\k.exe\t\t-CD\t\"a \"\"b\""), "-CD\t\"a \"\"b\"");
     for (const char* alone : {"kesterly.exe", "\"C:\\Red Alert\\kesterly.exe\" \t", "\"C:\\R A\\k.exe -x"})
         EXPECT_EQ(CommandLineArguments(alone), "");
 }
