@@ -32,6 +32,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         Application->Initialize();
         Application->Title = "Kesterly";
         Application->CreateForm(RulesForm);
+        RulesForm->GameArguments = CommandLineArguments(GetCommandLineA());
         Application->CreateForm(RulesDirForm);
         Application->CreateForm(AboutForm);
         Application->Run();

@@ -64,6 +64,10 @@ public:
     TStaticText DirText;
     TLabel NotFound;
 
+    // Passed to the game after its path, as they stand: what followed Kesterly's own name on its
+    // command line (Steam's and the player's arguments for the game). Empty on a double-click.
+    AnsiString GameArguments;
+
     TRulesForm();
     ~TRulesForm() override;
 

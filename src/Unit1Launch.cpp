@@ -103,10 +103,11 @@ DWORD ShellErrorCode(INT_PTR Result)
     }
 }
 
-// Starts Program in Folder as Explorer does on a double-click, through the consent prompt for a
-// program that must run as administrator; the prompt comes in front of Owner. Returns 0, or the code
-// of the failure: 1223 (ERROR_CANCELLED) when the player declines the prompt.
-DWORD StartAsTheShellDoes(const AnsiString& Program, const AnsiString& Folder, HWND Owner)
+// Starts Program with Arguments in Folder as Explorer does on a double-click, through the consent
+// prompt for a program that must run as administrator; the prompt comes in front of Owner. Returns 0,
+// or the code of the failure: 1223 (ERROR_CANCELLED) when the player declines the prompt.
+DWORD StartAsTheShellDoes(const AnsiString& Program, const AnsiString& Arguments, const AnsiString& Folder,
+                          HWND Owner)
 {
     using ShellExecuteExFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
     const auto Execute = SystemFunction<ShellExecuteExFunction>("shell32.dll", "ShellExecuteExA");
@@ -119,6 +120,7 @@ DWORD StartAsTheShellDoes(const AnsiString& Program, const AnsiString& Folder, H
     // No box of the shell's own: the failure is shown as every other failure to start is.
     Info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
     Info.lpFile = Program.c_str();
+    Info.lpParameters = Arguments.empty() ? nullptr : Arguments.c_str();
     Info.lpDirectory = Folder.c_str();
     Info.nShow = SW_SHOWNORMAL;
     SetLastError(ERROR_SUCCESS);
@@ -242,7 +244,8 @@ void TRulesForm::StartGame()
     STARTUPINFOA StartupInfo = {};
     StartupInfo.cb = sizeof(StartupInfo);
     // Quoted, so that a path with blanks cannot start a program named by a shorter prefix of it.
-    const AnsiString CommandLine = "\"" + GameDir + GameExe + "\"";
+    const AnsiString CommandLine =
+        "\"" + GameDir + GameExe + "\"" + (GameArguments.empty() ? AnsiString() : " " + GameArguments);
     std::vector<char> Writable(CommandLine.begin(), CommandLine.end());
     Writable.push_back('\0');
     PROCESS_INFORMATION Process = {};
@@ -254,7 +257,7 @@ void TRulesForm::StartGame()
         // A program set to run as administrator, or whose manifest asks for it: Kesterly, not
         // elevated itself, may not create it, and starts it as a double-click would.
         if (Code == ERROR_ELEVATION_REQUIRED)
-            Code = StartAsTheShellDoes(GameDir + GameExe, GameDir, Handle);
+            Code = StartAsTheShellDoes(GameDir + GameExe, GameArguments, GameDir, Handle);
         if (Code != ERROR_SUCCESS)
             ShowSystemError(Code);
         return;

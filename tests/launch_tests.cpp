@@ -339,6 +339,7 @@ TEST_F(Launch, AGameThatMustRunAsAdministratorIsStartedAsADoubleClickStartsIt)
     for (const bool withRules : {true, false}) {
         SCOPED_TRACE(withRules);
         Open();
+        Form().GameArguments = withRules ? "-CD \"two words\"" : "";
         {
             FailingCreateProcess elevationRequired(ElevationRequired);
             withRules ? Run() : RunNoRules();
@@ -346,7 +347,7 @@ TEST_F(Launch, AGameThatMustRunAsAdministratorIsStartedAsADoubleClickStartsIt)
         }
         const std::vector<TStubRecord> starts = game.WaitForRecords(withRules ? 1 : 2);
         ASSERT_EQ(starts.size(), withRules ? 1u : 2u);
-        EXPECT_EQ(Unquoted(starts.back().CommandLine), game.Path());
+        EXPECT_EQ(starts.back().CommandLine, "\"" + game.Path() + (withRules ? "\" -CD \"two words\"" : "\""));
         EXPECT_EQ(starts.back().CurrentFolder + "\\", gameFolder);
         EXPECT_EQ(starts.back().RulesExists, withRules);
         EXPECT_TRUE(boxes.Boxes().empty());

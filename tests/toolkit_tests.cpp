@@ -544,6 +544,16 @@ TEST(TextLayer, FileTextIsUtf8OrElseTheSystemsLegacyCodePage)
     EXPECT_EQ(TextFromFile("\xC3\xA8\xE8"), "\xC3\x83\xC2\xA8\xC3\xA8");
 }
 
+// The game's arguments: what follows the name on Kesterly's command line, as it stands.
+TEST(TextLayer, CommandLineArgumentsFollowTheProgramsNameAsWindowsReadsIt)
+{
+    EXPECT_EQ(CommandLineArguments("\"Z:\\Red Alert\\kesterly.exe\"  -CD \"two words\" "), "-CD \"two words\" ");
+    // Unquoted, the name ends at the first blank or tab: a quotation mark within it ends nothing.
+    EXPECT_EQ(CommandLineArguments("C:\\R\"A\\k.exe\t\t-CD\t\"a \"\"b\""), "-CD\t\"a \"\"b\"");
+    for (const char* alone : {"kesterly.exe", "\"C:\\Red Alert\\kesterly.exe\" \t", "\"C:\\R A\\k.exe -x"})
+        EXPECT_EQ(CommandLineArguments(alone), "");
+}
+
 // A path beyond MAX_PATH is searched and found through the wide calls.
 TEST(TextLayer, SearchTakesLongPaths)
 {

@@ -371,3 +371,15 @@ void ForEachPlainFile(const AnsiString& Pattern, const std::function<bool(const 
         return (Found.Attributes & Skipped) != 0 || Visit(Found);
     });
 }
+
+AnsiString CommandLineArguments(const AnsiString& CommandLine)
+{
+    // Blanks and quotation marks are ASCII: no byte of another character, in UTF-8 or a double-byte
+    // code page, is one of them.
+    const bool Quoted = CommandLine.compare(0, 1, "\"") == 0;
+    size_t End = Quoted ? CommandLine.find('"', 1) : CommandLine.find_first_of(" \t");
+    if (Quoted && End != AnsiString::npos)
+        ++End;
+    End = CommandLine.find_first_not_of(" \t", End);
+    return End == AnsiString::npos ? AnsiString() : CommandLine.substr(End);
+}

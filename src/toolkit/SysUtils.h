@@ -131,3 +131,8 @@ void ForEachFile(const AnsiString& Pattern, const std::function<bool(const TFoun
 // Calls Visit for each plain file (no folder, hidden or system file) that ForEachFile gives for
 // Pattern, such as "C:\Rules\*.ini", until Visit returns false.
 void ForEachPlainFile(const AnsiString& Pattern, const std::function<bool(const TFoundFile&)>& Visit);
+
+// What follows the program's name on a command line such as GetCommandLine gives, as it stands:
+// not re-quoted, not split. The name ends as Windows reads it: at the next quotation mark when it
+// starts with one, else at the first blank or tab; the blanks and tabs after it are skipped.
+AnsiString CommandLineArguments(const AnsiString& CommandLine);

@@ -190,12 +190,13 @@ RECT ListItemRect(HWND list, int index)
 
 }  // namespace
 
-KesterlyProcess::KesterlyProcess(const std::string& exePath, StartMode mode, const std::string& currentFolder)
+KesterlyProcess::KesterlyProcess(const std::string& exePath, StartMode mode, const std::string& currentFolder,
+                                 const std::string& arguments)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    std::string commandLine = "\"" + exePath + "\"";
+    std::string commandLine = "\"" + exePath + "\"" + (arguments.empty() ? "" : " " + arguments);
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info))
         throw std::runtime_error("cannot start " + exePath + ": error " + std::to_string(GetLastError()));

@@ -54,10 +54,10 @@ private:
 class KesterlyProcess {
 public:
     enum StartMode { WaitForActivation, NoWait };
-    // Starts the program (full path), in currentFolder if one is given, and, unless told otherwise,
-    // waits until its main window has run its activation.
+    // Starts the program (full path), with arguments after its quoted path and in currentFolder if
+    // given, and, unless told otherwise, waits until its main window has run its activation.
     explicit KesterlyProcess(const std::string& exePath, StartMode mode = WaitForActivation,
-                             const std::string& currentFolder = "");
+                             const std::string& currentFolder = "", const std::string& arguments = "");
     ~KesterlyProcess();
     KesterlyProcess(const KesterlyProcess&) = delete;
     KesterlyProcess& operator=(const KesterlyProcess&) = delete;

@@ -630,9 +630,9 @@ std::string CurrentFolderShown(HWND folders)
 
 // Selects the entry, runs it, and checks that the game started with that file as its Rules.ini.
 void RunEntry(const std::string& exe, const std::string& entry, const std::string& file, const StubGame& game,
-              size_t starts)
+              size_t starts, const std::string& folder = "", const std::string& arguments = "")
 {
-    KesterlyProcess app(exe);
+    KesterlyProcess app(exe, KesterlyProcess::WaitForActivation, folder, arguments);
     HWND list = app.Control(IDC_RULESLIST);
     const int index = IndexOf(KesterlyProcess::ListItems(list), entry);
     ASSERT_GE(index, 0) << entry;
@@ -860,15 +860,29 @@ TEST_F(EndToEnd, KesterlyInTheGamesFolderOrStartedFromItFindsTheGame)
 }
 
 // Kesterly copied into Red Alert's folder under its launcher's name is passed over: Run starts RA95.exe.
+// Started there as Steam starts the game (its variables, the game's folder, the game's arguments), it
+// passes the arguments on as they stand.
 TEST_F(EndToEnd, KesterlyNamedAsTheGamesLauncherStartsTheGameNotItself)
 {
-    RA = std::make_unique<StubGame>(Root.Folder("Steam Play\\Red Alert"), "RA95.exe");
-    Root.Write("Steam Play\\Red Alert\\REDALERT.MIX", "");
-    const std::string launcher = Root / "Steam Play\\Red Alert\\RA95Launcher.exe";
+    LinuxFolder linux;
+    RAFolder = linux.Folder("Steam Play\\Red Alert");
+    RA = std::make_unique<StubGame>(RAFolder, "RA95.exe");
+    linux.Write("Steam Play\\Red Alert\\REDALERT.MIX", "");
+    const std::string launcher = RAFolder + "RA95Launcher.exe";
     ASSERT_TRUE(CopyFileA(Program().c_str(), launcher.c_str(), FALSE));
     RegistryKeys::SetString(SettingsKey, "RARulesDir", RulesFolder);
     RegistryKeys::SetDword(SettingsKey, "GameTab", 0);
-    RunEntry(launcher, "Veteran: Veteran Units", Veteran, *RA, 1);
+    const std::pair<const char*, std::string> steam[] = {
+        {"SteamAppId", "2229840"}, {"STEAM_COMPAT_APP_ID", "2229840"},
+        {"STEAM_COMPAT_INSTALL_PATH", linux.Linux("Steam Play\\Red Alert")},
+        {"STEAM_COMPAT_DATA_PATH", linux.Linux("compatdata\\2229840")}};
+    for (const auto& [name, value] : steam)
+        SetEnvironmentVariableA(name, value.c_str());
+    RunEntry(launcher, "Veteran: Veteran Units", Veteran, *RA, 1, RAFolder, "-CD \"two words\"");
+    for (const auto& [name, value] : steam)
+        SetEnvironmentVariableA(name, nullptr);
+    EXPECT_EQ(RA->Records().at(0).CommandLine, "\"" + RA->Path() + "\" -CD \"two words\"");
+    EXPECT_EQ(RA->Records().at(0).CurrentFolder, WithoutClosingBackslash(RAFolder));
 }
 
 // A game of a Steam library (in dir), as Steam installs it: its manifest, and its folder, returned.

@@ -3,7 +3,7 @@
 //   start<TAB>command line<TAB>current folder<TAB>Rules.ini there (1/0)<TAB>its size or -1<TAB>its first line
 // With the environment variable KESTERLY_STUB_WINDOW set (the demo sandbox sets it for Kesterly,
 // whose environment the game inherits), it then also shows which game it stands for and which
-// Rules.ini it received, and exits when that window is closed.
+// Rules.ini it received, and exits when that window is closed. KESTERLY_STUB_WAIT=<ms> keeps it running.
 #include <windows.h>
 #include <string>
 
@@ -90,6 +90,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
     CloseHandle(file);
 
+    char wait[16] = "";
+    if (GetEnvironmentVariableA("KESTERLY_STUB_WAIT", wait, sizeof wait) > 0)
+        Sleep(std::stoul(wait));
     if (GetEnvironmentVariableA("KESTERLY_STUB_WINDOW", nullptr, 0) != 0)
         ShowWhatStarted(folder, rulesExists, size, firstLine);
     return 0;
