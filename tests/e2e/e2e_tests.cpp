@@ -391,8 +391,7 @@ std::map<int, std::string> TemplateTexts(int id, WORD language)
 {
     ResourceLanguage = language;
     const auto* made = static_cast<const DLGTEMPLATE*>(FindResourceData(5 /* RT_DIALOG */, id));
-    const DLGPROC none = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
-    HWND window = CreateDialogIndirectParamW(nullptr, made, nullptr, none, 0);
+    HWND window = CreateDialogIndirectParamW(nullptr, made, nullptr, nullptr, 0);
     ResourceLanguage = 0;
     std::map<int, std::string> texts = Texts(window);
     DestroyWindow(window);
