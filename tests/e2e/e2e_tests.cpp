@@ -430,7 +430,8 @@ TEST_F(EndToEnd, UnderAGermanLocaleTheWindowsAndMessagesAreGerman)
     ASSERT_NE(chooser, nullptr);
     ExpectTexts(chooser, IDD_RULESDIRFORM, german);
     app->Click(app->Control(IDC_CANCELBTN, chooser));
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(chooser); }));
+    // The key goes where the focus is: wait until it is back in the main window.
+    ASSERT_TRUE(WaitUntil([&] { return IsChild(app->MainWindow(), app->Focus()) != FALSE; }));
     app->Press(VK_ESCAPE);
     HWND about = app->WaitForDialog(TemplateTexts(IDD_ABOUTFORM, german)[0]);
     ASSERT_NE(about, nullptr);
