@@ -20,9 +20,11 @@
 #
 # The tests get a private Xvfb display, so windows never pop up on a desktop
 # and no window manager interferes; KESTERLY_USE_DISPLAY=1 uses $DISPLAY
-# instead, and KESTERLY_DISPLAY=N picks the Xvfb display number.  They run one
-# at a time (the test presets): tests that type into a window need it to keep
-# the focus, which a test in another process would take away.
+# instead, and KESTERLY_DISPLAY=N picks the Xvfb display number.  Within a run
+# they go one at a time (the test presets): tests that type into a window need
+# it to keep the focus, which a test in another process would take away.  The
+# x86_64 and i686 runs, each on a display of its own, go side by side (in turn
+# on the one display that either variable names).
 #
 #   bash scripts/test.sh                   everything, as CI runs it
 #   bash scripts/test.sh --i686 [ARG...]   builds the i686 preset and runs only its suites, natively
@@ -158,9 +160,24 @@ done
 
 [[ ${KESTERLY_USE_DISPLAY:-0} == 1 ]] || unset DISPLAY
 
-status=0
-run_suites x64 || status=$?
-i686=0
-run_i686 || i686=$?
+status=0 i686=0
+if [[ ${KESTERLY_USE_DISPLAY:-0} == 1 || -n ${KESTERLY_DISPLAY:-} ]]; then
+  # One display for both: the runs would take each other's focus, so they take turns.
+  run_suites x64 || status=$?
+  run_i686 || i686=$?
+else
+  # Each run has a display, a prefix and a wineserver of its own, so the x86_64 run goes on beside
+  # the i686 one.  Its lines are kept in a file and shown after the i686 run's, whole.
+  x64_log=build/x64/suites.log
+  run_suites x64 >"$x64_log" 2>&1 &
+  x64_pid=$!
+  trap 'kill $x64_pid 2>/dev/null; cat "$x64_log"; exit 143' TERM
+  run_i686 || i686=$?
+  wait $x64_pid || status=$?
+  trap - TERM
+  echo "== test x64, run beside the i686 run:"
+  cat "$x64_log"
+fi
+echo "== test: x64 exited with $status, i686 with $i686"
 ((status != 0)) || status=$i686
 exit $status
