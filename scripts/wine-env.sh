@@ -78,16 +78,23 @@ kesterly_display() {
   if [[ -z ${KESTERLY_DISPLAY:-} ]] && kesterly_display_reachable; then
     return 0
   fi
-  local n first=${KESTERLY_DISPLAY:-100} last=${KESTERLY_DISPLAY:-199} i
+  local n first=${KESTERLY_DISPLAY:-100} last=${KESTERLY_DISPLAY:-199} i ready
+  ready=$(mktemp)
   for ((n = first; n <= last; n++)); do
     [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-    KESTERLY_XVFB_PID=$(Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 & echo $!)
+    # The socket alone does not say whose server it is: two runs starting at once may both try
+    # this number, and the one that loses the lock must not take the other's display.  Xvfb writes
+    # the number to -displayfd once it listens, and exits without a word when the number is taken.
+    : >"$ready"
+    KESTERLY_XVFB_PID=$(Xvfb ":$n" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 3>"$ready" &
+      echo $!)
     for ((i = 0; i < 100; i++)); do
-      [[ -S /tmp/.X11-unix/X$n ]] && break
+      [[ -s $ready ]] && break
       kill -0 "$KESTERLY_XVFB_PID" 2>/dev/null || break
       sleep 0.05
     done
-    if [[ -S /tmp/.X11-unix/X$n ]] && kill -0 "$KESTERLY_XVFB_PID" 2>/dev/null; then
+    if [[ -s $ready ]] && kill -0 "$KESTERLY_XVFB_PID" 2>/dev/null; then
+      rm -f "$ready"
       export DISPLAY=:$n
       kesterly_wm_state "$1"
       return 0
@@ -95,6 +102,7 @@ kesterly_display() {
     kill "$KESTERLY_XVFB_PID" 2>/dev/null
     KESTERLY_XVFB_PID=
   done
+  rm -f "$ready"
   echo "wine-env: could not start Xvfb on :$first..:$last (display in use?)" >&2
   return 1
 }
